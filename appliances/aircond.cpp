@@ -2,6 +2,7 @@
 #include "ui_aircond.h"
 
 #include "app/screeninstance.h"
+#include "app/stylesheet.h"
 #include "appliances/showncontroller.h"
 #include "bus/wire.h"
 #include "room/devices.h"
@@ -77,7 +78,7 @@ void Aircond::initItems()
         return;
     const SmallDevInfo &record = shown.record();
     if (record.airOn != 0)
-        ui->btn_onoff->setStyleSheet(onoffQss1);
+        setStyleSheetIfChanged(ui->btn_onoff, onoffQss1);
     if (record.airTemp != 0) {
         showTemperature(record.airTemp);
         followShownTemperature(record.airTemp);
@@ -111,7 +112,7 @@ void Aircond::updateItems()
 
 void Aircond::setOnoffStyle(bool on)
 {
-    ui->btn_onoff->setStyleSheet(on ? onoffQss1 : onoffQss0);
+    setStyleSheetIfChanged(ui->btn_onoff, on ? onoffQss1 : onoffQss0);
 }
 
 // The sheet changes only when the fill appears or goes, not on every move of the slider.
@@ -119,10 +120,10 @@ void Aircond::setHsStyleSheet(int value)
 {
     if (speedMode == 0 && value >= FirstFilledSpeed) {
         speedMode = 1;
-        ui->hs_speed->setStyleSheet(speedQss0 + speedQss1);
+        setStyleSheetIfChanged(ui->hs_speed, speedQss0 + speedQss1);
     } else if (speedMode == 1 && value < FirstFilledSpeed) {
         speedMode = 0;
-        ui->hs_speed->setStyleSheet(speedQss0);
+        setStyleSheetIfChanged(ui->hs_speed, speedQss0);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/mainwindow.h"
 #include "app/screeninstance.h"
+#include "app/stylesheet.h"
 #include "bus/devicetables.h"
 #include "bus/wire.h"
 #include "room/devices.h"
@@ -96,7 +97,7 @@ void Curtain::updateItems()
 
 void Curtain::showCaption(bool open)
 {
-    ui->label_onoff->setStyleSheet(open ? openCaptionQss : closeCaptionQss);
+    setStyleSheetIfChanged(ui->label_onoff, open ? openCaptionQss : closeCaptionQss);
     ui->label_onoff->setText(open ? QStringLiteral("开") : QStringLiteral("关"));
 }
 
@@ -116,10 +117,10 @@ void Curtain::on_hs_speed_valueChanged(int value)
 {
     if (!fillFlag && value >= FillThreshold) {
         fillFlag = 1;
-        ui->hs_speed->setStyleSheet(hsQss0 + hsQss1);
+        setStyleSheetIfChanged(ui->hs_speed, hsQss0 + hsQss1);
     } else if (fillFlag && value < FillThreshold) {
         fillFlag = 0;
-        ui->hs_speed->setStyleSheet(hsQss0);
+        setStyleSheetIfChanged(ui->hs_speed, hsQss0);
     }
 }
 

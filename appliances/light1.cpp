@@ -3,6 +3,7 @@
 
 #include "app/mainwindow.h"
 #include "app/screeninstance.h"
+#include "app/stylesheet.h"
 #include "bus/devicetables.h"
 #include "bus/wire.h"
 #include "room/devices.h"
@@ -190,7 +191,7 @@ void Light1::loadWiredCircuit(int circuit, const SmallDevInfo &record)
 
 void Light1::setOnoffStyle(QPushButton *button, bool on)
 {
-    button->setStyleSheet(on ? onoffQss1 : onoffQss0);
+    setStyleSheetIfChanged(button, on ? onoffQss1 : onoffQss0);
 }
 
 void Light1::updateSliderQss(int dimmer, int value, int, const QString &base, const QString &fill)
@@ -198,13 +199,13 @@ void Light1::updateSliderQss(int dimmer, int value, int, const QString &base, co
     QSlider *slider = dimmers[dimmer];
     int &filled = fillFlags[dimmer];
     if (value == -1) {
-        slider->setStyleSheet(filled ? QString(base + fill) : base);
+        setStyleSheetIfChanged(slider, filled ? QString(base + fill) : base);
     } else if (!filled && value >= FillThreshold) {
         filled = 1;
-        slider->setStyleSheet(base + fill);
+        setStyleSheetIfChanged(slider, base + fill);
     } else if (filled && value < FillThreshold) {
         filled = 0;
-        slider->setStyleSheet(base);
+        setStyleSheetIfChanged(slider, base);
     }
 }
 

@@ -2,6 +2,7 @@
 #include "ui_tv.h"
 
 #include "app/screeninstance.h"
+#include "app/stylesheet.h"
 #include "appliances/showncontroller.h"
 #include "bus/wire.h"
 #include "room/devices.h"
@@ -30,10 +31,10 @@ void applyFillRule(QSlider *slider, int &mode, int value)
 {
     if (mode == 0 && value >= FirstFilledLevel) {
         mode = 1;
-        slider->setStyleSheet(qss0 + qss1);
+        setStyleSheetIfChanged(slider, qss0 + qss1);
     } else if (mode == 1 && value < FirstFilledLevel) {
         mode = 0;
-        slider->setStyleSheet(qss0);
+        setStyleSheetIfChanged(slider, qss0);
     }
 }
 } // namespace
@@ -110,7 +111,7 @@ void Tv::updateItems()
 
 void Tv::setOnoffStyle(bool on)
 {
-    ui->btn_onoff->setStyleSheet(on ? onoffQss1 : onoffQss0);
+    setStyleSheetIfChanged(ui->btn_onoff, on ? onoffQss1 : onoffQss0);
 }
 
 void Tv::on_btn_onoff_clicked(bool checked)

@@ -2,6 +2,7 @@
 #include "ui_wind.h"
 
 #include "app/screeninstance.h"
+#include "app/stylesheet.h"
 #include "appliances/showncontroller.h"
 #include "bus/wire.h"
 #include "room/devices.h"
@@ -57,7 +58,7 @@ Wind::~Wind()
 
 void Wind::setOnoffStyle(bool on)
 {
-    ui->btn_onoff->setStyleSheet(on ? onoffQss1 : onoffQss0);
+    setStyleSheetIfChanged(ui->btn_onoff, on ? onoffQss1 : onoffQss0);
 }
 
 void Wind::updateItems()

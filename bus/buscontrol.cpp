@@ -4,6 +4,7 @@
 #include "app/clockcaption.h"
 #include "app/mainwindow.h"
 #include "app/screeninstance.h"
+#include "app/stylesheet.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
 #include "bus/wire.h"
@@ -57,13 +58,6 @@ QString alarmText(unsigned char alarm)
     return text;
 }
 
-// A tile under poll turns amber and back every second; re-polishing an unchanged sheet is wasted work.
-void setStyleSheetIfChanged(QWidget *widget, const QString &sheet)
-{
-    if (widget->styleSheet() != sheet)
-        widget->setStyleSheet(sheet);
-}
-
 void setTextIfChanged(QLabel *label, const QString &text)
 {
     if (label->text() != text)
@@ -95,6 +89,11 @@ BusControl *BusControl::getInstance()
 {
     static QMutex mutex;
     return screenInstance(instance, mutex, "BusControl", [] { return new BusControl; });
+}
+
+bool BusControl::ifInstance()
+{
+    return instance != nullptr;
 }
 
 BusControl::BusControl(QWidget *parent)
@@ -151,31 +150,50 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
     switch (state) {
     case LinkNormal:
         setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkNormal]));
-        setStyleSheetIfChanged(labelState, normalStateQss);
-        setStyleSheetIfChanged(labelIdx, normalIdxQss);
+        showLook(labelState, normalStateQss);
+        showLook(labelIdx, normalIdxQss);
         Devices::updateConnState(index, tongdao, LinkNormal, alarm);
         break;
     case LinkRequesting:
         setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkRequesting])
                                          + QStringLiteral("...").repeated(qMax(retry, 0)));
-        setStyleSheetIfChanged(labelState, requestingQss);
-        setStyleSheetIfChanged(labelIdx, requestingQss);
+        showLook(labelState, requestingQss);
+        showLook(labelIdx, requestingQss);
         break;
     case LinkAlarm:
         setTextIfChanged(labelState, alarmText(alarm));
-        setStyleSheetIfChanged(labelState, alarmQss);
-        setStyleSheetIfChanged(labelIdx, alarmQss);
+        showLook(labelState, alarmQss);
+        showLook(labelIdx, alarmQss);
         Devices::updateConnState(index, tongdao, LinkAlarm, alarm);
         break;
     case LinkOffline:
         setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkOffline]));
-        setStyleSheetIfChanged(labelState, offlineQss);
-        setStyleSheetIfChanged(labelIdx, offlineQss);
+        showLook(labelState, offlineQss);
+        showLook(labelIdx, offlineQss);
         Devices::updateConnState(index, tongdao, LinkOffline, alarm);
         break;
     default:
         break;
     }
+}
+
+void BusControl::setCovered(bool on)
+{
+    covered = on;
+    if (!covered) {
+        for (auto look = pendingLooks.cbegin(); look != pendingLooks.cend(); ++look)
+            setStyleSheetIfChanged(look.key(), look.value());
+        pendingLooks.clear();
+    }
+    setUpdatesEnabled(!covered);
+}
+
+void BusControl::showLook(QLabel *label, const QString &sheet)
+{
+    if (covered)
+        pendingLooks.insert(label, sheet);
+    else
+        setStyleSheetIfChanged(label, sheet);
 }
 
 void BusControl::sendCommand()
@@ -204,8 +222,10 @@ void BusControl::pollChannel(int channel, bool &started)
     QSerialPort *port = MainWindow::getCom(channel);
     if (port->isOpen()) {
         // Whatever is waiting now answers an earlier poll; it must not pass for this one's reply.
+        // The request goes out at once, not on a later turn of the event loop.
         port->clear(QSerialPort::Input);
         port->write(Wire::pollRequest(devAddress[index]));
+        port->flush();
     }
     setItemState(index, channel, LinkRequesting, 0, retry);
     ++retry;

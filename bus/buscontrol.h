@@ -3,11 +3,14 @@
 #include "bus/smalldevinfo.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QString>
 #include <QWidget>
 
 #include <array>
 
 class DevItem;
+class QLabel;
 class QTimer;
 
 namespace Ui {
@@ -23,6 +26,7 @@ class BusControl : public QWidget
 
 public:
     static BusControl *getInstance();
+    static bool ifInstance();
     ~BusControl() override;
 
     void initItems();
@@ -30,6 +34,13 @@ public:
 
     // What one read found on each channel's port, in channel order: one reply per channel.
     void handleReplies(const std::array<QByteArray, ChannelCount> &replies);
+
+    // While a full-screen screen lies over this one, none of it can be seen. The tiles still take
+    // their captions at once, but their colours and every repaint wait until the screen is
+    // uncovered, and then come all at once: re-polishing two labels per poll is most of what the
+    // polling costs.
+    void setCovered(bool on);
+    bool isCovered() const { return covered; }
 
 public slots:
     // Every 1000 ms: the clock, then one poll request per channel.
@@ -52,6 +63,7 @@ private:
     void showAnswer(int index, int channel, unsigned char alarm);
     void declareOffline(int index, int channel);
     void showChannelPanel(int channel);
+    void showLook(QLabel *label, const QString &sheet);
 
     static BusControl *instance;
 
@@ -59,6 +71,9 @@ private:
     DevItem *items[4][4] = {};
     QTimer *pollTimer = nullptr;
     QTimer *readTimer = nullptr;
+    bool covered = false;
+    // The sheet each tile label is to take once the screen is uncovered.
+    QHash<QLabel *, QString> pendingLooks;
 };
 
 // Gives a channel button the selected (green) or unselected (grey) look.

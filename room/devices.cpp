@@ -4,6 +4,7 @@
 #include "app/clockcaption.h"
 #include "app/mainwindow.h"
 #include "app/screeninstance.h"
+#include "app/stylesheet.h"
 #include "appliances/aircond.h"
 #include "appliances/curtain.h"
 #include "appliances/light1.h"
@@ -250,20 +251,22 @@ void Devices::updateAllSubDevs(int /*index*/, int /*tongdao*/)
 // Checking the switch from here emits no click, so it sends nothing.
 void Devices::setOnoffStyle(QLabel *label, QPushButton *button, bool on)
 {
-    button->setStyleSheet(on ? onoffQss1 : onoffQss0);
+    setStyleSheetIfChanged(button, on ? onoffQss1 : onoffQss0);
     label->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-    label->setStyleSheet(on ? stateOnQss : stateOffQss);
+    setStyleSheetIfChanged(label, on ? stateOnQss : stateOffQss);
     button->setChecked(on);
 }
 
+// The frame goes out before the switch is restyled: re-polishing it takes longer than the write,
+// and the new look is painted only after this returns either way.
 void Devices::switchAppliance(QLabel *label, QPushButton *button, int code, unsigned char SmallDevInfo::*field,
                               bool checked)
 {
+    if (showsController())
+        mainWindow->sendLightOpen(tongdao, index, code, checked);
     setOnoffStyle(label, button, checked);
-    if (!showsController())
-        return;
-    mainWindow->sendLightOpen(tongdao, index, code, checked);
-    shownRecord().*field = checked ? 1 : 0;
+    if (showsController())
+        shownRecord().*field = checked ? 1 : 0;
 }
 
 void Devices::on_btn_air_onoff_clicked(bool checked)
@@ -362,15 +365,15 @@ void Devices::showConnCaption(int state)
     switch (state) {
     case LinkNormal:
         ui->label_conn->setText(QStringLiteral(".在线."));
-        ui->label_conn->setStyleSheet(connOnlineQss);
+        setStyleSheetIfChanged(ui->label_conn, connOnlineQss);
         break;
     case LinkAlarm:
         ui->label_conn->setText(QStringLiteral(".异常."));
-        ui->label_conn->setStyleSheet(connAlarmQss);
+        setStyleSheetIfChanged(ui->label_conn, connAlarmQss);
         break;
     case LinkOffline:
         ui->label_conn->setText(QStringLiteral(".断线."));
-        ui->label_conn->setStyleSheet(connOfflineQss);
+        setStyleSheetIfChanged(ui->label_conn, connOfflineQss);
         break;
     default:
         break;
@@ -389,7 +392,7 @@ void Devices::showKnownLinkState()
         return;
     }
     ui->label_conn->setText(QStringLiteral(".断线."));
-    ui->label_conn->setStyleSheet(connUnknownQss);
+    setStyleSheetIfChanged(ui->label_conn, connUnknownQss);
 }
 
 void Devices::setWarnIcon(int index, int tongdao, bool clear, unsigned char alarmBits)
@@ -474,6 +477,21 @@ void Devices::showtimeTimeout()
 void Devices::paintEvent(QPaintEvent *)
 {
     paintStyleSheetBackground(this);
+}
+
+// Full-screen, the dashboard hides the bus control screen beneath it entirely.
+void Devices::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (BusControl::ifInstance())
+        BusControl::getInstance()->setCovered(true);
+}
+
+void Devices::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (BusControl::ifInstance())
+        BusControl::getInstance()->setCovered(false);
 }
 
 // Only presses that no button took arrive here. They stay here: the ripple is all a press on the

@@ -1,0 +1,9 @@
+#include "app/stylesheet.h"
+
+#include <QWidget>
+
+void setStyleSheetIfChanged(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}

@@ -1,0 +1,243 @@
+#!/usr/bin/env bash
+# Measures the panel against the floor program, side by side in one run, and writes a Markdown table.
+#
+#   bench/run.sh [--runs N] [--cpu-seconds S] [--presses P] [--build DIR] [--out FILE]
+#
+# BENCH_SIM and BENCH_NSRUN name another simulator and runner than the project's own.
+# Each run starts its own Xvfb and measures, one after the other, the real panel (through the
+# namespace runner on sixteen simulated controllers) and the floor (bench/floor): start-up to the
+# first window drawn, resident memory, CPU over S seconds and release-to-frame latency. Panel and
+# floor alternate, so that a busy spell of the machine falls on both. Not part of CI: too slow and
+# too noisy for it; the unit benchmarks (ctest -L bench) are.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+
+runs=5
+cpu_seconds=60
+presses=10
+build="$root/build"
+out="$here/results.md"
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --runs) runs=$2; shift 2 ;;
+        --cpu-seconds) cpu_seconds=$2; shift 2 ;;
+        --presses) presses=$2; shift 2 ;;
+        --build) build=$2; shift 2 ;;
+        --out) out=$2; shift 2 ;;
+        -h|--help) sed -n '2,10p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "bench: unknown option $1" >&2; exit 2 ;;
+    esac
+done
+
+say() { echo "bench: $*" >&2; }
+
+# --- build -------------------------------------------------------------------------------------
+"$root/tools/install-deps.sh"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+targets=(panel panel-floor bench-probe)
+[ -n "${BENCH_SIM:-}" ] || targets+=(controller-sim)
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
+
+panel="$build/panel"
+floor="$build/bench/panel-floor"
+probe="$build/bench/bench-probe"
+sim="${BENCH_SIM:-$build/tools/simulator/controller-sim}"
+nsrun="${BENCH_NSRUN:-$root/tools/nsrun.sh}"
+scenario="$here/sixteen.scn"
+
+# Screen coordinates of the panel's controls (no window manager: the forms' own coordinates).
+main_middle=(960 540)
+home_bus_button=(1142 537)
+first_tile=(352 250)
+fan_switch=(1750 805)
+floor_button=(1750 805)
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/bench.XXXXXX")
+started=()
+
+stop_started() {
+    local pid
+    for pid in "${started[@]}"; do
+        kill -TERM "$pid" 2>/dev/null || true
+    done
+    for pid in "${started[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    started=()
+}
+trap 'stop_started; rm -rf "$work"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# --- helpers -----------------------------------------------------------------------------------
+start_x() {
+    local fifo="$work/displayfd"
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+    started+=($!)
+    x_pid=$!
+    read -r display <"$fifo"
+    export DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+}
+
+wait_for() { # timeout-seconds command...
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.05
+    done
+}
+
+report_value() { # report-file key
+    awk -v key="$2" '$1 == key { print $2 }' "$1" 2>/dev/null
+}
+
+has_report() { [ -n "$(report_value "$1" first_window_ms)" ]; }
+
+said() { grep -qxF "$2" "$1"; } # file line
+
+# CPU time of every thread of a process, in nanoseconds (scheduler accounting, finer than ticks).
+cpu_ns() {
+    cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%d\n", sum }'
+}
+
+rss_kib() { awk '/^VmRSS:/ { print $2 }' /proc/"$1"/status; }
+
+cpu_percent_over() { # pid seconds
+    local before after
+    before=$(cpu_ns "$1")
+    sleep "$2"
+    after=$(cpu_ns "$1")
+    awk -v a="$before" -v b="$after" -v s="$2" 'BEGIN { printf "%.3f\n", (b - a) / (s * 1e7) }'
+}
+
+median() {
+    sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print "n/a"; exit }
+        if (NR % 2) print v[(NR + 1) / 2]; else printf "%.10g\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+click() { xdotool mousemove "$1" "$2" click 1; }
+
+record() { echo "$2" >>"$work/$1"; } # series value
+
+# --- one run of each ---------------------------------------------------------------------------
+run_panel() {
+    local run=$1 report="$work/panel.report" log="$work/panel.sim.log" err="$work/panel.err"
+    rm -f "$report"
+    start_x
+    "$nsrun" --sim "$sim" --scenario "$scenario" --sim-log "$log" -- \
+        "$probe" launch "$report" -- "$panel" 2>"$err" &
+    started+=($!)
+    wait_for 30 has_report "$report" || { say "panel run $run: no window"; cat "$err" >&2; return 1; }
+    local pid startup
+    pid=$(report_value "$report" pid)
+    startup=$(report_value "$report" first_window_ms)
+
+    # Every screen: Home, the bus control screen (polling starts), the dashboard of bus 0
+    # controller 0, which creates the five appliance screens and shows that room's five alarms.
+    click "${main_middle[@]}"
+    wait_for 10 said "$err" "~~enter Home~~"
+    click "${home_bus_button[@]}"
+    wait_for 10 said "$err" "new BusControl"
+    click "${first_tile[@]}"
+    wait_for 10 said "$err" "new Wind"
+    # Four ticks poll every controller once; a few cycles more let the heap settle.
+    sleep 12
+    local rss cpu
+    rss=$(rss_kib "$pid")
+    cpu=$(cpu_percent_over "$pid" "$cpu_seconds")
+    "$probe" release "$log" "${fan_switch[@]}" "$presses" >"$work/panel.presses" || true
+
+    record panel.startup "$startup"
+    record panel.rss "$rss"
+    record panel.cpu "$cpu"
+    local latency
+    latency=$(grep -v timeout "$work/panel.presses" | median)
+    record panel.latency "$latency"
+    say "panel run $run: start-up ${startup} ms, RSS ${rss} KiB, CPU ${cpu} %, latency ${latency} ms"
+    stop_started
+}
+
+run_floor() {
+    local run=$1 report="$work/floor.report" err="$work/floor.err"
+    rm -f "$report"
+    start_x
+    "$probe" launch "$report" -- "$floor" 2>"$err" &
+    started+=($!)
+    wait_for 30 has_report "$report" || { say "floor run $run: no window"; cat "$err" >&2; return 1; }
+    local pid startup rss cpu
+    pid=$(report_value "$report" pid)
+    startup=$(report_value "$report" first_window_ms)
+    sleep 12
+    rss=$(rss_kib "$pid")
+    cpu=$(cpu_percent_over "$pid" "$cpu_seconds")
+    stop_started
+
+    # The latency floor: a plain button whose click writes the same frame to the same simulator.
+    local log="$work/floor.sim.log"
+    rm -f "$report"
+    start_x
+    "$nsrun" --sim "$sim" --scenario "$scenario" --sim-log "$log" -- \
+        "$probe" launch "$report" -- "$floor" --frame-to /dev/ttyS2 2>"$err" &
+    started+=($!)
+    wait_for 30 has_report "$report" || { say "floor run $run: no window with a button"; return 1; }
+    "$probe" release "$log" "${floor_button[@]}" "$presses" >"$work/floor.presses" || true
+    stop_started
+
+    record floor.startup "$startup"
+    record floor.rss "$rss"
+    record floor.cpu "$cpu"
+    local latency
+    latency=$(grep -v timeout "$work/floor.presses" | median)
+    record floor.latency "$latency"
+    say "floor run $run: start-up ${startup} ms, RSS ${rss} KiB, CPU ${cpu} %, latency ${latency} ms"
+}
+
+for run in $(seq "$runs"); do
+    run_panel "$run"
+    run_floor "$run"
+done
+
+# --- the table ---------------------------------------------------------------------------------
+series() { tr '\n' ' ' <"$work/$1" | sed 's/ $//'; }
+med() { median <"$work/$1"; }
+ratio() { awk -v p="$1" -v f="$2" 'BEGIN { if (f > 0) printf "%.2f", p / f; else print "n/a" }'; }
+verdict() { awk -v v="$1" -v g="$2" 'BEGIN { print (v <= g ? "met" : "missed") }'; }
+
+p_start=$(med panel.startup); f_start=$(med floor.startup)
+p_rss=$(med panel.rss); f_rss=$(med floor.rss)
+p_cpu=$(med panel.cpu); f_cpu=$(med floor.cpu)
+p_lat=$(med panel.latency); f_lat=$(med floor.latency)
+r_start=$(ratio "$p_start" "$f_start")
+r_cpu=$(ratio "$p_cpu" "$f_cpu")
+r_lat=$(ratio "$p_lat" "$f_lat")
+extra_mib=$(awk -v p="$p_rss" -v f="$f_rss" 'BEGIN { printf "%.1f", (p - f) / 1024 }')
+
+{
+    echo "# Panel against floor"
+    echo
+    echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores ($(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)),"
+    echo "Qt $(pkg-config --modversion Qt5Core 2>/dev/null || echo 5), Xvfb 1920x1080x24, $runs runs each, alternating;"
+    echo "CPU over $cpu_seconds s, latency the median of $presses presses per run. Medians over the runs."
+    echo
+    echo "| measure | panel | floor | panel/floor | goal | |"
+    echo "|---|---|---|---|---|---|"
+    echo "| start-up to first window drawn (ms) | $p_start | $f_start | $r_start | at most 1.5 | $(verdict "$r_start" 1.5) |"
+    echo "| CPU, dashboard in alarm, 16 controllers polled (%) | $p_cpu | $f_cpu | $r_cpu | at most 2 | $(verdict "$r_cpu" 2) |"
+    echo "| release to frame at the simulator (ms) | $p_lat | $f_lat | $r_lat | at most 1.5 | $(verdict "$r_lat" 1.5) |"
+    echo "| resident memory, every screen created (KiB) | $p_rss | $f_rss | +$extra_mib MiB | at most +64 MiB | $(verdict "$extra_mib" 64) |"
+    echo
+    echo "Every run (panel; floor):"
+    echo
+    echo "- start-up ms: $(series panel.startup); $(series floor.startup)"
+    echo "- CPU %: $(series panel.cpu); $(series floor.cpu)"
+    echo "- latency ms (median per run): $(series panel.latency); $(series floor.latency)"
+    echo "- RSS KiB: $(series panel.rss); $(series floor.rss)"
+} >"$out"
+cat "$out"
