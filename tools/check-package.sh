@@ -18,7 +18,9 @@ tools/install-deps.sh
 if ! command -v systemd-analyze >/dev/null || ! command -v systemd-sysusers >/dev/null; then
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends systemd
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends systemd
 fi
 
 step "package from $build_dir"
