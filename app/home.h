@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+
+namespace Ui {
+class home;
+}
+
+// The menu between the start picture and the bus control screen.
+class Home : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(Home)
+
+public:
+    static Home *getInstance();
+    ~Home() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private slots:
+    void on_pushButton_clicked();
+    void on_pushButton_2_clicked();
+
+private:
+    explicit Home(QWidget *parent = nullptr);
+
+    static Home *instance;
+
+    Ui::home *ui = nullptr;
+};

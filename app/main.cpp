@@ -1,0 +1,13 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QTextCodec>
+
+int main(int argc, char **argv)
+{
+    // Captions built at run time are UTF-8; the codec must be in place before anything converts text.
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    QApplication app(argc, argv);
+    MainWindow::getInstance()->show();
+    return app.exec();
+}

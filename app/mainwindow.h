@@ -1,0 +1,46 @@
+#pragma once
+
+#include "bus/wire.h"
+
+#include <QMainWindow>
+
+class QSerialPort;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The full-screen start picture, and the panel's link to the appliances: every command frame the
+// screens send goes through sendLightOpen() or sendLight().
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(MainWindow)
+
+public:
+    static MainWindow *getInstance();
+    ~MainWindow() override;
+
+    // The port of a channel; anything but 1, 2 or 3 gives channel 0's port.
+    static QSerialPort *getCom(int channel);
+
+    void sendLightOpen(int tongdao, int index, int code, bool on);
+    void sendLight(int tongdao, int index, int code, int value);
+
+    Wire::CommandFrame commandFrame(int tongdao) const { return cmdFrame[tongdao]; }
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    explicit MainWindow(QWidget *parent = nullptr);
+
+    void openPorts();
+    void warnAboutClosedPorts();
+    void writeCommandFrame(int tongdao);
+
+    static MainWindow *instance;
+
+    Ui::MainWindow *ui = nullptr;
+    Wire::CommandFrame cmdFrame[ChannelCount];
+};

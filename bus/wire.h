@@ -1,0 +1,43 @@
+#pragma once
+
+#include "bus/smalldevinfo.h"
+
+#include <QByteArray>
+
+#include <array>
+
+// The bytes on the buses: command frames, poll requests and the two status replies.
+namespace Wire {
+
+constexpr int CommandFrameSize = 7;
+constexpr int PollRequestSize = 5;
+constexpr int ShortReplySize = 4;
+constexpr int FullReplySize = 31;
+
+constexpr unsigned char FrameStart = 0xAA;
+constexpr unsigned char FrameEnd = 0xFF;
+constexpr unsigned char ShortReplyStart = 0xBB;
+constexpr unsigned char FullReplyStart = 0xCC;
+
+enum CommandCode {
+    ClearAlarms = 0,
+    Curtain = 4,
+    Television = 5,
+    AirConditioner = 6,
+    Fan = 7,
+    LightBelt = 8,
+    SpotLight = 9,
+    MainLight = 10,
+};
+
+using CommandFrame = std::array<unsigned char, CommandFrameSize>;
+
+// AA 01 01 00 00 00 FF: what every channel's frame holds before its first command.
+CommandFrame initialCommandFrame();
+void fillSwitchCommand(CommandFrame &frame, int index, int code, bool on);
+void fillValueCommand(CommandFrame &frame, int index, int code, int value);
+QByteArray toBytes(const CommandFrame &frame);
+
+QByteArray pollRequest(unsigned char address);
+
+} // namespace Wire

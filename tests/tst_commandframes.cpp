@@ -1,0 +1,212 @@
+#include "app/mainwindow.h"
+#include "app/serialports.h"
+
+#include "messagelog.h"
+#include "modalboxes.h"
+#include "paneltest.h"
+#include "pseudoterminal.h"
+
+#include <QSerialPort>
+#include <QtTest>
+
+#include <memory>
+
+// Command frames as they reach the wire, read from the far side of four pseudo-terminals.
+class TestCommandFrames : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void switchCommand_data();
+    void switchCommand();
+    void valueCommand_data();
+    void valueCommand();
+    void commandKeepsOtherChannelsFrames();
+    void channelOutsideRangeSendsNothing_data();
+    void channelOutsideRangeSendsNothing();
+    void getComMapsChannels_data();
+    void getComMapsChannels();
+
+private:
+    QByteArray othersReceived(int channel);
+
+    std::unique_ptr<PseudoTerminal> bus[ChannelCount];
+    MainWindow *window = nullptr;
+};
+
+static QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+void TestCommandFrames::initTestCase()
+{
+    PanelTest::prepareApplication();
+    MessageLog::install();
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        bus[channel] = std::make_unique<PseudoTerminal>();
+        QVERIFY(bus[channel]->isOpen());
+        serialDeviceFiles[channel] = bus[channel]->slavePath();
+    }
+    ModalBoxCloser closer;
+    window = MainWindow::getInstance();
+    QVERIFY2(closer.seen().isEmpty(), qPrintable(closer.seen().join(QLatin1Char(','))));
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        QVERIFY(MainWindow::getCom(channel)->isOpen());
+}
+
+void TestCommandFrames::init()
+{
+    MessageLog::clear();
+    for (auto &terminal : bus)
+        terminal->readFor(20);
+}
+
+QByteArray TestCommandFrames::othersReceived(int channel)
+{
+    QByteArray bytes;
+    for (int other = 0; other < ChannelCount; ++other) {
+        if (other != channel)
+            bytes += bus[other]->readFor(20);
+    }
+    return bytes;
+}
+
+void TestCommandFrames::switchCommand_data()
+{
+    QTest::addColumn<int>("tongdao");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QString>("debugLine");
+
+    QTest::newRow("air conditioner on, channel 2")
+        << 2 << 1 << 6 << true << hex("AA0106010000FF") << "~~~sendLightOpen~~~: 170 1 6 1 0 0 255";
+    QTest::newRow("air conditioner off, channel 2")
+        << 2 << 1 << 6 << false << hex("AA0106020000FF") << "~~~sendLightOpen~~~: 170 1 6 2 0 0 255";
+    QTest::newRow("fan on, channel 0 device 0")
+        << 0 << 0 << 7 << true << hex("AA0007010000FF") << "~~~sendLightOpen~~~: 170 0 7 1 0 0 255";
+    QTest::newRow("main light off, channel 3 device 3")
+        << 3 << 3 << 10 << false << hex("AA030A020000FF") << "~~~sendLightOpen~~~: 170 3 10 2 0 0 255";
+}
+
+void TestCommandFrames::switchCommand()
+{
+    QFETCH(int, tongdao);
+    QFETCH(int, index);
+    QFETCH(int, code);
+    QFETCH(bool, on);
+    QFETCH(QByteArray, wire);
+    QFETCH(QString, debugLine);
+
+    window->sendLightOpen(tongdao, index, code, on);
+
+    QCOMPARE(bus[tongdao]->read(wire.size()).toHex(' '), wire.toHex(' '));
+    QCOMPARE(othersReceived(tongdao), QByteArray());
+    QCOMPARE(MessageLog::matching(QStringLiteral("~~~sendLightOpen~~~")), QStringList{debugLine});
+}
+
+void TestCommandFrames::valueCommand_data()
+{
+    QTest::addColumn<int>("tongdao");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QString>("debugLine");
+
+    QTest::newRow("spot light 55")
+        << 0 << 3 << 9 << 55 << hex("AA0309003700FF") << "~~~sendLight~~~: 170 3 9 0 55 0 255";
+    QTest::newRow("clear alarms, channel 3 device 0")
+        << 3 << 0 << 0 << 0 << hex("AA0000000000FF") << "~~~sendLight~~~: 170 0 0 0 0 0 255";
+    QTest::newRow("value keeps its low 8 bits")
+        << 1 << 2 << 8 << 300 << hex("AA0208002C00FF") << "~~~sendLight~~~: 170 2 8 0 44 0 255";
+    QTest::newRow("negative value")
+        << 1 << 2 << 10 << -1 << hex("AA020A00FF00FF") << "~~~sendLight~~~: 170 2 10 0 255 0 255";
+}
+
+void TestCommandFrames::valueCommand()
+{
+    QFETCH(int, tongdao);
+    QFETCH(int, index);
+    QFETCH(int, code);
+    QFETCH(int, value);
+    QFETCH(QByteArray, wire);
+    QFETCH(QString, debugLine);
+
+    window->sendLight(tongdao, index, code, value);
+
+    QCOMPARE(bus[tongdao]->read(wire.size()).toHex(' '), wire.toHex(' '));
+    QCOMPARE(othersReceived(tongdao), QByteArray());
+    QCOMPARE(MessageLog::matching(QStringLiteral("~~~sendLight~~~")), QStringList{debugLine});
+}
+
+void TestCommandFrames::commandKeepsOtherChannelsFrames()
+{
+    window->sendLightOpen(0, 2, 4, true);
+    window->sendLightOpen(2, 1, 5, false);
+    window->sendLight(3, 3, 9, 80);
+    const Wire::CommandFrame before[] = {window->commandFrame(0), window->commandFrame(2),
+                                         window->commandFrame(3)};
+
+    window->sendLightOpen(1, 3, 7, true);
+
+    QCOMPARE(window->commandFrame(0), before[0]);
+    QCOMPARE(window->commandFrame(2), before[1]);
+    QCOMPARE(window->commandFrame(3), before[2]);
+    const Wire::CommandFrame expected = {0xAA, 3, 7, 1, 0, 0, 0xFF};
+    QCOMPARE(window->commandFrame(1), expected);
+}
+
+void TestCommandFrames::channelOutsideRangeSendsNothing_data()
+{
+    QTest::addColumn<int>("tongdao");
+    QTest::newRow("-1") << -1;
+    QTest::newRow("4") << 4;
+    QTest::newRow("large") << 1000000;
+}
+
+void TestCommandFrames::channelOutsideRangeSendsNothing()
+{
+    QFETCH(int, tongdao);
+    Wire::CommandFrame before[ChannelCount];
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        before[channel] = window->commandFrame(channel);
+
+    window->sendLightOpen(tongdao, 1, 6, true);
+    window->sendLight(tongdao, 1, 8, 50);
+
+    QCOMPARE(othersReceived(-1), QByteArray());
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        QCOMPARE(window->commandFrame(channel), before[channel]);
+    QCOMPARE(MessageLog::lines().size(), 2);
+    QVERIFY(MessageLog::lines().at(0).startsWith(QLatin1String("~~~sendLightOpen~~~: no channel")));
+    QVERIFY(MessageLog::lines().at(1).startsWith(QLatin1String("~~~sendLight~~~: no channel")));
+}
+
+void TestCommandFrames::getComMapsChannels_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<int>("device");
+    QTest::newRow("0") << 0 << 0;
+    QTest::newRow("1") << 1 << 1;
+    QTest::newRow("2") << 2 << 2;
+    QTest::newRow("3") << 3 << 3;
+    QTest::newRow("4 falls back to channel 0") << 4 << 0;
+    QTest::newRow("-1 falls back to channel 0") << -1 << 0;
+}
+
+void TestCommandFrames::getComMapsChannels()
+{
+    QFETCH(int, channel);
+    QFETCH(int, device);
+    QSerialPort *const ports[] = {myCom1, myCom2, myCom3, myCom4};
+    QCOMPARE(MainWindow::getCom(channel), ports[device]);
+}
+
+QTEST_MAIN(TestCommandFrames)
+#include "tst_commandframes.moc"

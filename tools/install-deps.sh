@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever the build, the tests and the run command need and the
+# machine lacks. Safe to run again: it does nothing when everything is there.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config
+    qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
+    fonts-arphic-ukai fonts-arphic-uming fonts-dejavu-core
+    xvfb xauth xdotool x11-utils imagemagick util-linux procps
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
