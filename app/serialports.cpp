@@ -1,6 +1,7 @@
 #include "app/serialports.h"
 
 #include <QSerialPort>
+#include <QTimer>
 
 QSerialPort *myCom1 = nullptr;
 QSerialPort *myCom2 = nullptr;
@@ -14,6 +15,43 @@ QString serialDeviceFiles[ChannelCount] = {
     QStringLiteral("/dev/ttyS7"),
 };
 
+namespace {
+// A poll reply is at most 31 bytes a second; anything beyond a few KiB between two reads is noise
+// that must not grow memory.
+constexpr qint64 ReadBufferSize = 4096;
+
+bool isLineFailure(QSerialPort::SerialPortError error)
+{
+    return error == QSerialPort::ReadError || error == QSerialPort::WriteError
+        || error == QSerialPort::ResourceError;
+}
+
+void retryOpen(QSerialPort *port)
+{
+    QTimer::singleShot(PortReopenIntervalMs, port, [port] {
+        if (port->isOpen())
+            return;
+        if (port->open(QIODevice::ReadWrite))
+            qDebug("bus port %s open again", qPrintable(port->portName()));
+        else
+            retryOpen(port);
+    });
+}
+
+// A far end that hangs up makes every further read fail at once, and the event loop would spin on
+// it. Closing the port stops that; its controllers then go disconnected as on a missing port, until
+// the line comes back.
+void closeOnLineFailure(QSerialPort *port, QSerialPort::SerialPortError error)
+{
+    if (!isLineFailure(error) || !port->isOpen())
+        return;
+    qDebug("bus port %s failed (%s), closed until it can be opened again", qPrintable(port->portName()),
+           qPrintable(port->errorString()));
+    port->close();
+    retryOpen(port);
+}
+} // namespace
+
 QSerialPort *openBusPort(const QString &deviceFile)
 {
     // No parent: the ports are globals that live as long as the process.
@@ -23,6 +61,9 @@ QSerialPort *openBusPort(const QString &deviceFile)
     port->setParity(QSerialPort::NoParity);
     port->setStopBits(QSerialPort::OneStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
+    port->setReadBufferSize(ReadBufferSize);
+    QObject::connect(port, &QSerialPort::errorOccurred, port,
+                     [port](QSerialPort::SerialPortError error) { closeOnLineFailure(port, error); });
     port->open(QIODevice::ReadWrite);
     return port;
 }

@@ -16,5 +16,9 @@ extern QSerialPort *myCom4;
 // pseudo-terminals before the main window is built.
 extern QString serialDeviceFiles[ChannelCount];
 
-// A port with the bus settings (9600 8N1, no flow control), opened for reading and writing if it can be.
+// How often a port that failed while in use is tried again.
+constexpr int PortReopenIntervalMs = 3000;
+
+// A port with the bus settings (9600 8N1, no flow control), opened for reading and writing if it
+// can be. A port that fails later (hang-up, read or write error) is closed and reopened quietly.
 QSerialPort *openBusPort(const QString &deviceFile);

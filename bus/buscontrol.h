@@ -2,7 +2,15 @@
 
 #include <QWidget>
 
-// Placeholder until the bus control screen lands.
+class DevItem;
+class QTimer;
+
+namespace Ui {
+class BusControl;
+}
+
+// The device master control screen: one tile per controller, and the polling of the four buses,
+// which starts when the screen is first created and runs for the life of the process.
 class BusControl : public QWidget
 {
     Q_OBJECT
@@ -12,10 +20,38 @@ public:
     static BusControl *getInstance();
     ~BusControl() override;
 
+    void initItems();
     void setItemState(int index, int tongdao, int state, unsigned char alarm, int retry);
+
+public slots:
+    // Every 1000 ms: the clock, then one poll request per channel.
+    void sendCommand();
+    // 300 ms after a poll: one reply per channel.
+    void readMyCom();
+
+private slots:
+    void on_pushButton_clicked();
+    void on_btn_tong1_clicked();
+    void on_btn_tong2_clicked();
+    void on_btn_tong3_clicked();
+    void on_btn_tong4_clicked();
 
 private:
     explicit BusControl(QWidget *parent = nullptr);
 
+    void pollChannel(int channel, bool &started);
+    void handleReply(int channel, const QByteArray &reply);
+    void showAnswer(int index, int channel, unsigned char alarm);
+    void declareOffline(int index, int channel);
+    void showChannelPanel(int channel);
+
     static BusControl *instance;
+
+    Ui::BusControl *ui = nullptr;
+    DevItem *items[4][4] = {};
+    QTimer *pollTimer = nullptr;
+    QTimer *readTimer = nullptr;
 };
+
+// Gives a channel button the selected (green) or unselected (grey) look.
+void setQssOpen(QWidget *button, bool selected);

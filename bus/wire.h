@@ -40,4 +40,28 @@ QByteArray toBytes(const CommandFrame &frame);
 
 QByteArray pollRequest(unsigned char address);
 
+// What one read of a channel holds, judged against the controller under poll. Only the first
+// reply of a read counts; bytes after it are dropped with it.
+enum class ReplyKind {
+    Nothing,        // no bytes at all
+    Unacceptable,   // noise, another controller's reply, a reply cut before the bytes its rule needs
+    ShortReply,     // BB index alarm FF
+    FullReply,      // CC index alarm, 27 data bytes, checksum
+    BrokenFullReply // a full reply of the polled controller that is cut short or fails its checksum
+};
+
+struct ReplyVerdict
+{
+    ReplyKind kind = ReplyKind::Nothing;
+    unsigned char alarm = 0;
+};
+
+ReplyVerdict classifyReply(const QByteArray &bytes, int polledIndex);
+
+// The low 8 bits of the sum of bytes 1 to 29 of a full reply of at least 30 bytes.
+unsigned char fullReplyChecksum(const QByteArray &reply);
+
+// Copies the 27 data bytes of an accepted full reply into the record, in the record's order.
+void copyFullReply(const QByteArray &reply, SmallDevInfo &record);
+
 } // namespace Wire

@@ -1,0 +1,53 @@
+#include "bus/devitem.h"
+#include "ui_devitem.h"
+
+#include "room/devices.h"
+
+DevItem::DevItem(int index, int tongdao, QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::DevItem)
+    , index(index)
+    , tongdao(tongdao)
+{
+    ui->setupUi(this);
+    updateIdxUi(index);
+    setOpen(false);
+}
+
+DevItem::~DevItem()
+{
+    delete ui;
+}
+
+// Counted from 0, as the controllers' bus addresses are.
+void DevItem::updateIdxUi(int index)
+{
+    ui->label_idx->setText(QStringLiteral("Control - %1").arg(index));
+}
+
+void DevItem::setOpen(bool on)
+{
+    open = on;
+    setVisible(on);
+}
+
+QLabel *DevItem::getLabelState() const
+{
+    return ui->label_state;
+}
+
+QLabel *DevItem::getLabelIdx() const
+{
+    return ui->label_idx;
+}
+
+void DevItem::on_btn_img_clicked()
+{
+    if (!open)
+        return;
+    Devices *devices = Devices::getInstance(index, tongdao, false);
+    devices->setIndex(index);
+    devices->setTongdao(tongdao);
+    devices->updateItems(index, tongdao);
+    devices->show();
+}

@@ -1,0 +1,556 @@
+#include "app/clockcaption.h"
+#include "app/mainwindow.h"
+#include "app/serialports.h"
+#include "bus/buscontrol.h"
+#include "bus/devicetables.h"
+#include "bus/devitem.h"
+#include "bus/wire.h"
+#include "room/devices.h"
+
+#include "messagelog.h"
+#include "modalboxes.h"
+#include "paneltest.h"
+#include "pseudoterminal.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <sys/resource.h>
+
+// The polling of the four buses, stepped tick by tick through the timer slots, against
+// pseudo-terminals that stand in for the controllers.
+class TestBusPolling : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void firstTickPollsControllerZeroOnEveryBus();
+    void layoutAfterConstruction();
+    void tileStates_data();
+    void tileStates();
+    void clockCaption_data();
+    void clockCaption();
+    void shortReplyMovesTheTurnOn_data();
+    void shortReplyMovesTheTurnOn();
+    void fullReplyIsStoredFieldByField();
+    void brokenFullReplyMeansDisconnected_data();
+    void brokenFullReplyMeansDisconnected();
+    void replyOfAnotherControllerIsIgnored();
+    void silentControllerIsDisconnectedAfterThreePolls();
+    void noiseCountsAsSilence_data();
+    void noiseCountsAsSilence();
+    void lateReplyOfAnEarlierPollIsDiscarded();
+    void turnWrapsFromThreeToZero();
+    void tileTouchOpensTheDashboardOfItsController();
+    void returnButtonHidesTheScreenAndPollingGoesOn();
+    void babblingLineIsCapped();
+    void hungUpPortIsClosedWithoutSpinningAndComesBack();
+    void pollsOnceASecondInRealTime();
+
+private:
+    DevItem *tile(int channel, int index) const;
+    QString caption(int channel, int index) const { return tile(channel, index)->getLabelState()->text(); }
+    void setTurn(int channel, int index);
+    QByteArray tick(int channel);
+    bool answer(int channel, const QByteArray &bytes);
+
+    std::unique_ptr<PseudoTerminal> bus[ChannelCount];
+    QTemporaryDir linkDir;
+    QString channel3Link;
+    BusControl *screen = nullptr;
+    QTimer *pollTimer = nullptr;
+    QTimer *readTimer = nullptr;
+};
+
+namespace {
+int *const pollIndices[ChannelCount] = {&searchIndex, &searchIndex2, &searchIndex3, &searchIndex4};
+int *const unanswered[ChannelCount] = {&retry1, &retry2, &retry3, &retry4};
+
+QSerialPort *port(int channel)
+{
+    return MainWindow::getCom(channel);
+}
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+QByteArray fullReply(int index, unsigned char alarm, unsigned char fill)
+{
+    QByteArray reply(Wire::FullReplySize, char(fill));
+    reply[0] = char(0xCC);
+    reply[1] = char(index);
+    reply[2] = char(alarm);
+    reply[30] = char(Wire::fullReplyChecksum(reply));
+    return reply;
+}
+
+double cpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+} // namespace
+
+void TestBusPolling::initTestCase()
+{
+    PanelTest::prepareApplication();
+    MessageLog::install();
+    QVERIFY(linkDir.isValid());
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        bus[channel] = std::make_unique<PseudoTerminal>();
+        QVERIFY(bus[channel]->isOpen());
+        serialDeviceFiles[channel] = bus[channel]->slavePath();
+    }
+    // Channel 3 goes through a link, so that a test can bring its line back under the same name.
+    channel3Link = linkDir.filePath(QStringLiteral("ttyS7"));
+    QVERIFY(QFile::link(bus[3]->slavePath(), channel3Link));
+    serialDeviceFiles[3] = channel3Link;
+
+    ModalBoxCloser closer;
+    MainWindow::getInstance();
+    QVERIFY(closer.seen().isEmpty());
+
+    screen = BusControl::getInstance();
+    pollTimer = screen->findChild<QTimer *>(QStringLiteral("pollTimer"));
+    readTimer = screen->findChild<QTimer *>(QStringLiteral("readTimer"));
+    QVERIFY(pollTimer && readTimer);
+    QVERIFY(pollTimer->isActive());
+    QCOMPARE(pollTimer->interval(), 1000);
+    // The tests step the polling themselves.
+    pollTimer->stop();
+}
+
+void TestBusPolling::init()
+{
+    resetDeviceTables();
+    MessageLog::clear();
+    for (auto &terminal : bus)
+        terminal->readFor(10);
+}
+
+DevItem *TestBusPolling::tile(int channel, int index) const
+{
+    auto *panel = screen->findChild<QFrame *>(QStringLiteral("frame%1").arg(channel + 1));
+    return panel->findChildren<DevItem *>(QString(), Qt::FindDirectChildrenOnly).value(index);
+}
+
+// The next tick polls `index` on `channel`, as after an accepted reply from the one before it.
+void TestBusPolling::setTurn(int channel, int index)
+{
+    *pollIndices[channel] = (index + DevicesPerChannel - 1) % DevicesPerChannel;
+    *unanswered[channel] = 0;
+}
+
+// One poll tick; returns the poll request that reached `channel`'s wire.
+QByteArray TestBusPolling::tick(int channel)
+{
+    screen->sendCommand();
+    readTimer->stop();
+    QByteArray request;
+    for (int other = 0; other < ChannelCount; ++other) {
+        const QByteArray bytes = bus[other]->read(Wire::PollRequestSize, 1000);
+        if (other == channel)
+            request = bytes;
+    }
+    return request;
+}
+
+// Puts bytes on the wire and waits until the panel's port holds them.
+bool TestBusPolling::answer(int channel, const QByteArray &bytes)
+{
+    if (!bus[channel]->write(bytes))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (port(channel)->bytesAvailable() < bytes.size() && clock.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return port(channel)->bytesAvailable() >= bytes.size();
+}
+
+// Runs first: the started flags are set once for the life of the process.
+void TestBusPolling::firstTickPollsControllerZeroOnEveryBus()
+{
+    screen->sendCommand();
+    QVERIFY(readTimer->isActive());
+    QCOMPARE(readTimer->interval(), 300);
+    readTimer->stop();
+
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        QCOMPARE(bus[channel]->read(Wire::PollRequestSize).toHex(' '), hex("AA435800FF").toHex(' '));
+        QCOMPARE(caption(channel, 0), QStringLiteral("请求中.\n."));
+        QCOMPARE(*pollIndices[channel], 0);
+        QCOMPARE(*unanswered[channel], 1);
+    }
+    QCOMPARE(caption(0, 1), QStringLiteral("警报：\n\n烟\n可燃气体\n二氧化碳"));
+}
+
+void TestBusPolling::layoutAfterConstruction()
+{
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        auto *panel = screen->findChild<QFrame *>(QStringLiteral("frame%1").arg(channel + 1));
+        QCOMPARE(panel->isVisibleTo(screen), channel == 0);
+        auto *button = screen->findChild<QPushButton *>(QStringLiteral("btn_tong%1").arg(channel + 1));
+        QVERIFY(!button->isVisibleTo(screen));
+        QVERIFY(!button->isEnabled());
+        for (int index = 0; index < DevicesPerChannel; ++index) {
+            DevItem *item = tile(channel, index);
+            QVERIFY(item->getOpen());
+            QCOMPARE(item->geometry(), QRect(70 + 280 * index, 30, 230, 180));
+            QCOMPARE(item->getLabelIdx()->text(), QStringLiteral("Control - %1").arg(index));
+        }
+    }
+}
+
+void TestBusPolling::tileStates_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("tongdao");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("alarm");
+    QTest::addColumn<int>("retry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stateQss");
+    QTest::addColumn<QString>("idxQss");
+
+    const QString amber = QStringLiteral("QLabel{color: rgb(235, 197, 84);}");
+    const QString red = QStringLiteral("QLabel{color: rgb(218, 7, 7);}");
+    const QString orange = QStringLiteral("QLabel{color: rgb(228, 134, 7);}");
+    QTest::newRow("normal") << 1 << 0 << 0 << 0 << 0 << QStringLiteral("正常")
+                            << QStringLiteral("QLabel{color: rgb(7, 119, 7);}")
+                            << QStringLiteral("QLabel{color: rgb(0, 0, 0);}");
+    QTest::newRow("requesting") << 2 << 3 << 1 << 0 << 0 << QStringLiteral("请求中.\n.") << amber << amber;
+    QTest::newRow("requesting, two earlier polls")
+        << 2 << 3 << 1 << 0 << 2 << QStringLiteral("请求中.\n.......") << amber << amber;
+    QTest::newRow("smoke and gas") << 1 << 0 << 2 << 0xC0 << 0 << QStringLiteral("警报：\n\n烟\n可燃气体\n")
+                                   << red << red;
+    QTest::newRow("every captioned alarm")
+        << 3 << 1 << 2 << 0xFF << 0 << QStringLiteral("警报：\n\n烟\n可燃气体\n二氧化碳\n温度\n漏电\n") << red << red;
+    QTest::newRow("alarm without caption") << 1 << 0 << 2 << 0x04 << 0 << QStringLiteral("警报：\n\n") << red << red;
+    QTest::newRow("disconnected") << 0 << 2 << 3 << 0 << 0 << QStringLiteral("设备断线") << orange << orange;
+}
+
+void TestBusPolling::tileStates()
+{
+    QFETCH(int, index);
+    QFETCH(int, tongdao);
+    QFETCH(int, state);
+    QFETCH(int, alarm);
+    QFETCH(int, retry);
+    QFETCH(QString, text);
+    QFETCH(QString, stateQss);
+    QFETCH(QString, idxQss);
+
+    screen->setItemState(index, tongdao, state, static_cast<unsigned char>(alarm), retry);
+
+    DevItem *item = tile(tongdao, index);
+    QCOMPARE(item->getLabelState()->text(), text);
+    QCOMPARE(item->getLabelState()->styleSheet(), stateQss);
+    QCOMPARE(item->getLabelIdx()->styleSheet(), idxQss);
+
+    // Out-of-range addresses are ignored, and touch no tile.
+    const QString before = caption(0, 0);
+    for (const QPoint &address : {QPoint(0, 4), QPoint(4, 0), QPoint(-1, 0), QPoint(0, -1), QPoint(7, 9)})
+        screen->setItemState(address.x(), address.y(), state, static_cast<unsigned char>(alarm), retry);
+    QCOMPARE(caption(0, 0), before);
+}
+
+void TestBusPolling::clockCaption_data()
+{
+    QTest::addColumn<QDateTime>("moment");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("morning") << QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)) << QStringLiteral("2026年12月7日 09:05:03");
+    QTest::newRow("midnight") << QDateTime(QDate(2027, 1, 10), QTime(0, 0, 0)) << QStringLiteral("2027年1月10日 00:00:00");
+    QTest::newRow("evening") << QDateTime(QDate(2015, 1, 1), QTime(23, 59, 59)) << QStringLiteral("2015年1月1日 23:59:59");
+}
+
+void TestBusPolling::clockCaption()
+{
+    QFETCH(QDateTime, moment);
+    QFETCH(QString, text);
+    QCOMPARE(::clockCaption(moment), text);
+
+    screen->sendCommand();
+    readTimer->stop();
+    auto *label = screen->findChild<QLabel *>(QStringLiteral("label_datetime"));
+    const QDate today = QDate::currentDate();
+    QVERIFY(label->text().startsWith(QStringLiteral("%1年%2月").arg(today.year()).arg(today.month())));
+}
+
+void TestBusPolling::shortReplyMovesTheTurnOn_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no alarm") << hex("BB0200FF") << QStringLiteral("正常");
+    QTest::newRow("smoke") << hex("BB0280FF") << QStringLiteral("警报：\n\n烟\n");
+}
+
+void TestBusPolling::shortReplyMovesTheTurnOn()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, text);
+
+    smallDevBaojingStates[1][2] = 0x33;
+    smallDevInfos[1][2].tvVol = 42;
+    setTurn(1, 2);
+    QCOMPARE(tick(1), hex("AA435802FF"));
+    QVERIFY(answer(1, reply));
+    screen->readMyCom();
+
+    QCOMPARE(caption(1, 2), text);
+    QCOMPARE(retry2, 0);
+    QCOMPARE(smallDevInfos[1][2].tvVol, 42);
+    // A short reply changes neither the record nor the stored alarm flags.
+    QCOMPARE(int(smallDevBaojingStates[1][2]), 0x33);
+    QCOMPARE(tick(1), hex("AA435803FF"));
+}
+
+void TestBusPolling::fullReplyIsStoredFieldByField()
+{
+    QByteArray reply = fullReply(1, 0x40, 0);
+    for (int position = 3; position <= 29; ++position)
+        reply[position] = char(position);
+    reply[30] = char(Wire::fullReplyChecksum(reply));
+
+    setTurn(2, 1);
+    QCOMPARE(tick(2), hex("AA435801FF"));
+    QVERIFY(answer(2, reply));
+    screen->readMyCom();
+
+    const SmallDevInfo &record = smallDevInfos[2][1];
+    QCOMPARE(int(smallDevBaojingStates[2][1]), 0x40);
+    QCOMPARE(caption(2, 1), QStringLiteral("警报：\n\n可燃气体\n"));
+    QCOMPARE(record.lightbeltOn, 3);
+    QCOMPARE(record.spotBright, 8);
+    QCOMPARE(record.mainOn, 11);
+    QCOMPARE(record.curtainOn, 15);
+    QCOMPARE(record.curtainExt, 16);
+    QCOMPARE(record.tvOn, 17);
+    QCOMPARE(record.tvVol, 19);
+    QCOMPARE(record.airOn, 21);
+    QCOMPARE(record.airNibbleHi, 22 >> 4);
+    QCOMPARE(record.airNibbleLo, 22 & 0x0F);
+    QCOMPARE(record.airTemp, 23);
+    QCOMPARE(record.airSpeed, 24);
+    QCOMPARE(record.windOn, 26);
+    QCOMPARE(record.windExt[2], 29);
+    QCOMPARE(retry3, 0);
+
+    // The all-zero reply of the example zeroes the record, set temperature included.
+    setTurn(2, 1);
+    tick(2);
+    QVERIFY(answer(2, hex("CC0100") + QByteArray(27, 0) + hex("01")));
+    screen->readMyCom();
+    QCOMPARE(record.airTemp, 0);
+    QCOMPARE(record.lightbeltOn, 0);
+    QCOMPARE(int(smallDevBaojingStates[2][1]), 0);
+    QCOMPARE(caption(2, 1), QStringLiteral("正常"));
+}
+
+void TestBusPolling::brokenFullReplyMeansDisconnected_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QByteArray wrongSum = fullReply(1, 0x80, 9);
+    wrongSum[30] = char(wrongSum[30] + 1);
+    QTest::newRow("checksum off by one") << wrongSum;
+    QTest::newRow("cut to 30 bytes") << fullReply(1, 0x80, 9).left(30);
+}
+
+void TestBusPolling::brokenFullReplyMeansDisconnected()
+{
+    QFETCH(QByteArray, reply);
+    smallDevInfos[0][1].tvVol = 42;
+    smallDevBaojingStates[0][1] = 0x80;
+    setTurn(0, 1);
+    tick(0);
+    QVERIFY(answer(0, reply));
+    screen->readMyCom();
+
+    QCOMPARE(caption(0, 1), QStringLiteral("设备断线"));
+    QCOMPARE(int(smallDevBaojingStates[0][1]), 0);
+    QCOMPARE(smallDevInfos[0][1].tvVol, 42);
+    QCOMPARE(retry1, 0);
+    QCOMPARE(tick(0), hex("AA435802FF"));
+}
+
+void TestBusPolling::replyOfAnotherControllerIsIgnored()
+{
+    setTurn(0, 1);
+    tick(0);
+    QVERIFY(answer(0, fullReply(2, 0, 0x11)));
+    screen->readMyCom();
+
+    QCOMPARE(retry1, 1);
+    QCOMPARE(smallDevInfos[0][2].tvVol, 0);
+    QCOMPARE(tick(0), hex("AA435801FF"));
+    QCOMPARE(caption(0, 1), QStringLiteral("请求中.\n...."));
+}
+
+void TestBusPolling::silentControllerIsDisconnectedAfterThreePolls()
+{
+    smallDevBaojingStates[3][2] = 0x08;
+    setTurn(3, 2);
+    for (int poll = 1; poll <= 3; ++poll) {
+        QCOMPARE(tick(3), hex("AA435802FF"));
+        screen->readMyCom();
+        if (poll < 3) {
+            QCOMPARE(retry4, poll);
+            QVERIFY(caption(3, 2).startsWith(QStringLiteral("请求中")));
+        }
+    }
+    QCOMPARE(caption(3, 2), QStringLiteral("设备断线"));
+    QCOMPARE(int(smallDevBaojingStates[3][2]), 0);
+    QCOMPARE(retry4, 0);
+    QCOMPARE(tick(3), hex("AA435803FF"));
+}
+
+void TestBusPolling::noiseCountsAsSilence_data()
+{
+    QTest::addColumn<QByteArray>("noise");
+    QTest::newRow("line noise") << hex("0013A7FF00");
+    QTest::newRow("another controller's reply") << hex("BB0300FF");
+    QTest::newRow("short reply without FF") << hex("BB010000");
+    QTest::newRow("a lone start byte") << hex("CC");
+}
+
+// A controller whose polls draw only unacceptable bytes is given up like a silent one, so the
+// other controllers of its bus get their turn and the caption stays bounded.
+void TestBusPolling::noiseCountsAsSilence()
+{
+    QFETCH(QByteArray, noise);
+    setTurn(1, 1);
+    for (int poll = 1; poll <= 3; ++poll) {
+        QCOMPARE(tick(1), hex("AA435801FF"));
+        QVERIFY(answer(1, noise));
+        screen->readMyCom();
+    }
+    QCOMPARE(caption(1, 1), QStringLiteral("设备断线"));
+    QCOMPARE(retry2, 0);
+    QCOMPARE(tick(1), hex("AA435802FF"));
+    QVERIFY(retry2 <= 3);
+}
+
+// A slow controller's reply lands after the read; it must not pass for the next one's answer.
+void TestBusPolling::lateReplyOfAnEarlierPollIsDiscarded()
+{
+    setTurn(0, 3);
+    QVERIFY(answer(0, hex("BB0300FF")));
+    QCOMPARE(tick(0), hex("AA435803FF"));
+    screen->readMyCom();
+
+    QCOMPARE(retry1, 1);
+    QVERIFY(caption(0, 3).startsWith(QStringLiteral("请求中")));
+}
+
+void TestBusPolling::turnWrapsFromThreeToZero()
+{
+    setTurn(2, 3);
+    QCOMPARE(tick(2), hex("AA435803FF"));
+    QVERIFY(answer(2, hex("BB0300FF")));
+    screen->readMyCom();
+    QCOMPARE(tick(2), hex("AA435800FF"));
+}
+
+void TestBusPolling::tileTouchOpensTheDashboardOfItsController()
+{
+    screen->show();
+    auto *picture = tile(0, 2)->findChild<QPushButton *>(QStringLiteral("btn_img"));
+    QTest::mouseClick(picture, Qt::LeftButton);
+
+    QVERIFY(Devices::ifInstance());
+    QCOMPARE(Devices::getIndex(), 2);
+    QCOMPARE(Devices::getTongdao(), 0);
+    QVERIFY(Devices::getInstance(-1, -1, false)->isVisible());
+    Devices::getInstance(-1, -1, false)->hide();
+}
+
+void TestBusPolling::returnButtonHidesTheScreenAndPollingGoesOn()
+{
+    screen->show();
+    QTest::mouseClick(screen->findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QVERIFY(!screen->isVisible());
+
+    setTurn(1, 0);
+    QCOMPARE(tick(1), hex("AA435800FF"));
+    QVERIFY(answer(1, hex("BB0000FF")));
+    screen->readMyCom();
+    QCOMPARE(caption(1, 0), QStringLiteral("正常"));
+}
+
+void TestBusPolling::babblingLineIsCapped()
+{
+    QCOMPARE(port(1)->readBufferSize(), 4096);
+    const QByteArray babble(1024, char(0x55));
+    for (int burst = 0; burst < 64; ++burst) {
+        bus[1]->write(babble);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    QTest::qWait(50);
+    QVERIFY(port(1)->bytesAvailable() <= 4096);
+    setTurn(1, 2);
+    tick(1);
+    screen->readMyCom();
+    QCOMPARE(retry2, 1);
+}
+
+void TestBusPolling::hungUpPortIsClosedWithoutSpinningAndComesBack()
+{
+    QVERIFY(port(3)->isOpen());
+    bus[3]->closeMaster();
+    QTRY_VERIFY(!port(3)->isOpen());
+    QVERIFY(!MessageLog::matching(QStringLiteral("bus port")).isEmpty());
+
+    const double before = cpuSeconds();
+    QTest::qWait(1000);
+    QVERIFY2(cpuSeconds() - before < 0.3, "the event loop spins on a dead port");
+
+    // Its controllers go disconnected as on a missing port, and nothing is written to it.
+    setTurn(3, 1);
+    for (int poll = 0; poll < 3; ++poll) {
+        tick(3);
+        screen->readMyCom();
+    }
+    QCOMPARE(caption(3, 1), QStringLiteral("设备断线"));
+    QVERIFY(MessageLog::matching(QStringLiteral("QIODevice::write")).isEmpty());
+
+    // The line comes back under the same name.
+    bus[3] = std::make_unique<PseudoTerminal>();
+    QVERIFY(QFile::remove(channel3Link));
+    QVERIFY(QFile::link(bus[3]->slavePath(), channel3Link));
+    QTRY_VERIFY_WITH_TIMEOUT(port(3)->isOpen(), 2 * PortReopenIntervalMs);
+    setTurn(3, 2);
+    QCOMPARE(tick(3), hex("AA435802FF"));
+}
+
+// The one test on the real timers: the first request goes out about a second after the timer
+// starts, and the read 300 ms later takes the reply.
+void TestBusPolling::pollsOnceASecondInRealTime()
+{
+    setTurn(0, 2);
+    QElapsedTimer clock;
+    clock.start();
+    pollTimer->start();
+    const QByteArray request = bus[0]->read(Wire::PollRequestSize, 2500);
+    const qint64 firstPollMs = clock.elapsed();
+    QCOMPARE(request, hex("AA435802FF"));
+    QVERIFY2(firstPollMs > 800 && firstPollMs < 1500, qPrintable(QString::number(firstPollMs)));
+    bus[0]->write(hex("BB0200FF"));
+    QTRY_COMPARE_WITH_TIMEOUT(caption(0, 2), QStringLiteral("正常"), 1000);
+
+    QCOMPARE(bus[0]->read(Wire::PollRequestSize, 1500), hex("AA435803FF"));
+    pollTimer->stop();
+}
+
+QTEST_MAIN(TestBusPolling)
+#include "tst_buspolling.moc"
