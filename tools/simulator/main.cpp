@@ -43,10 +43,10 @@ void describeOptions(QCommandLineParser &parser)
         {QStringLiteral("scenario"), QStringLiteral("Scenario file."), QStringLiteral("file")},
         {QStringLiteral("controller"),
          QStringLiteral("A scenario controller line without its keyword, e.g. \"0 1 behaviour=short\"."),
-         QStringLiteral("spec")},
+         QStringLiteral("line")},
         {QStringLiteral("at"),
          QStringLiteral("A scenario at line without its keyword, e.g. \"20 0 1 alarm=0x80\"."),
-         QStringLiteral("spec")},
+         QStringLiteral("line")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the random behaviours (default 1)."),
          QStringLiteral("n")},
         {QStringLiteral("links"), QStringLiteral("Create ttyS2, ttyS4, ttyS5, ttyS7 links in dir."),
@@ -62,10 +62,10 @@ bool buildScenario(const QCommandLineParser &parser, Scenario &scenario, QString
         && !scenario.parseFile(parser.value(QStringLiteral("scenario")), error))
         return false;
     QString text;
-    for (const QString &spec : parser.values(QStringLiteral("controller")))
-        text += QLatin1String("controller ") + spec + QLatin1Char('\n');
-    for (const QString &spec : parser.values(QStringLiteral("at")))
-        text += QLatin1String("at ") + spec + QLatin1Char('\n');
+    for (const QString &line : parser.values(QStringLiteral("controller")))
+        text += QLatin1String("controller ") + line + QLatin1Char('\n');
+    for (const QString &line : parser.values(QStringLiteral("at")))
+        text += QLatin1String("at ") + line + QLatin1Char('\n');
     if (parser.isSet(QStringLiteral("seed")))
         text += QLatin1String("seed ") + parser.value(QStringLiteral("seed")) + QLatin1Char('\n');
     if (!scenario.parse(text, error)) {
