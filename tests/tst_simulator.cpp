@@ -52,6 +52,16 @@ QByteArray joined(const QVector<ReplyChunk> &chunks)
     return all;
 }
 
+QString kindPrefix(ScannedFrame::Kind kind)
+{
+    switch (kind) {
+    case ScannedFrame::Poll: return QStringLiteral("P:");
+    case ScannedFrame::Command: return QStringLiteral("C:");
+    case ScannedFrame::Junk: break;
+    }
+    return QStringLiteral("J:");
+}
+
 // Frames as "P:..", "C:.." and "J:..", neighbouring junk merged, whatever the read boundaries.
 QStringList describe(const QVector<ScannedFrame> &frames)
 {
@@ -61,7 +71,7 @@ QStringList describe(const QVector<ScannedFrame> &frames)
         if (frame.kind == ScannedFrame::Junk && !out.isEmpty() && out.last().startsWith(QLatin1String("J:")))
             out.last() += QLatin1Char(' ') + text;
         else
-            out << QLatin1String(frame.kind == ScannedFrame::Poll ? "P:" : frame.kind == ScannedFrame::Command ? "C:" : "J:") + text;
+            out << kindPrefix(frame.kind) + text;
     }
     return out;
 }

@@ -40,7 +40,7 @@ QVector<ScannedFrame> FrameScanner::feed(const QByteArray &bytes)
             takeJunk(1, frames);
         } else {
             // A start byte that never got its frame must not hold back a whole frame behind it.
-            const int later = laterCompleteFrameStart(0);
+            const int later = laterCompleteFrameStart();
             if (later < 0)
                 break;
             takeJunk(later, frames);
@@ -79,9 +79,9 @@ FrameScanner::Candidate FrameScanner::matchCommandAt(int start) const
             CommandSize};
 }
 
-int FrameScanner::laterCompleteFrameStart(int after) const
+int FrameScanner::laterCompleteFrameStart() const
 {
-    for (int i = m_buffer.indexOf(Start, after + 1); i >= 0; i = m_buffer.indexOf(Start, i + 1)) {
+    for (int i = m_buffer.indexOf(Start, 1); i >= 0; i = m_buffer.indexOf(Start, i + 1)) {
         if (matchAt(i).match == Match::Complete)
             return i;
     }

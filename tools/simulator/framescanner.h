@@ -29,7 +29,7 @@ private:
     Candidate matchAt(int start) const;
     Candidate matchPollAt(int start) const;
     Candidate matchCommandAt(int start) const;
-    int laterCompleteFrameStart(int after) const;
+    int laterCompleteFrameStart() const;
     void takeJunk(int count, QVector<ScannedFrame> &out);
 
     QByteArray m_buffer;
