@@ -1,6 +1,32 @@
 #include "appliances/curtain.h"
+#include "ui_curtain.h"
 
+#include "app/mainwindow.h"
 #include "app/screeninstance.h"
+#include "bus/devicetables.h"
+#include "bus/wire.h"
+#include "room/devices.h"
+
+namespace {
+
+const QString hsQss0 = QStringLiteral(
+    "QSlider {height: 40px;}QSlider::groove:horizontal {background: rgb(67,77,85);height: 40px;"
+    "border: 2px solid rgb(145, 212, 149);border-radius: 20px;}QSlider::handle:horizontal {"
+    "background: QRadialGradient(cx:0, cy:0, radius: 1, fx:0.5, fy:0.5, stop:0 white, stop:1 rgb(63, 226, 73));"
+    "border: 1px solid #cccccc;width: 40px;margin: -0px 0;border-radius: 20px;}");
+const QString hsQss1 = QStringLiteral(
+    "QSlider::sub-page:horizontal {background: qlineargradient(spread:pad, x1:0, y1:0, x2:1, y2:0, "
+    "stop:0 rgba(67,77,85, 255), stop:1 rgba(63, 226, 73, 255));height: 40px;border-radius: 20px;}");
+
+const QString openCaptionQss = QStringLiteral("color: rgb(115, 210, 22);");
+const QString closeCaptionQss = QStringLiteral("color: rgb(200, 20, 20);");
+
+// Values from this one on show the filled look.
+constexpr int FillThreshold = 4;
+// The dashboard's curtain tile.
+constexpr int CurtainTileKind = 5;
+
+} // namespace
 
 Curtain *Curtain::instance = nullptr;
 
@@ -15,19 +41,111 @@ bool Curtain::ifInstance()
     return instance != nullptr;
 }
 
+// No parent: every screen is its own top-level window.
 Curtain::Curtain(QWidget *parent)
     : QWidget(parent)
+    , ui(new Ui::Curtain)
 {
-    resize(800, 800);
+    ui->setupUi(this);
+    initItems();
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
+    // Centres the 800x800 form on the 1920x1080 display.
     move(560, 140);
 }
 
 Curtain::~Curtain()
 {
+    delete ui;
     instance = nullptr;
 }
 
+int Curtain::getIndex() const
+{
+    return Devices::getIndex();
+}
+
+int Curtain::getTongdao() const
+{
+    return Devices::getTongdao();
+}
+
+// Read afresh on every use: one screen serves whichever controller the dashboard shows.
+bool Curtain::shownController(int &index, int &tongdao) const
+{
+    index = getIndex();
+    tongdao = getTongdao();
+    return isController(index, tongdao);
+}
+
+// No speed reaches the controller, so the slider is never offered.
+void Curtain::initItems()
+{
+    ui->hs_speed->setEnabled(false);
+    ui->hs_speed->hide();
+}
+
+// The record, not the last button pressed here: the dashboard's switch and the controller's
+// reports change the curtain too, and the last press may have been for another controller.
 void Curtain::updateItems()
 {
+    int index = -1;
+    int tongdao = -1;
+    if (shownController(index, tongdao))
+        showCaption(smallDevInfos[tongdao][index].curtainOn != 0);
+}
+
+void Curtain::showCaption(bool open)
+{
+    ui->label_onoff->setStyleSheet(open ? openCaptionQss : closeCaptionQss);
+    ui->label_onoff->setText(open ? QStringLiteral("开") : QStringLiteral("关"));
+}
+
+void Curtain::sendCurtain(bool open)
+{
+    int index = -1;
+    int tongdao = -1;
+    if (!shownController(index, tongdao))
+        return;
+    showCaption(open);
+    MainWindow::getInstance()->sendLightOpen(tongdao, index, Wire::Curtain, open);
+    smallDevInfos[tongdao][index].curtainOn = open ? 1 : 0;
+    Devices::updateItems_sub(index, tongdao, CurtainTileKind);
+}
+
+void Curtain::on_hs_speed_valueChanged(int value)
+{
+    if (!fillFlag && value >= FillThreshold) {
+        fillFlag = 1;
+        ui->hs_speed->setStyleSheet(hsQss0 + hsQss1);
+    } else if (fillFlag && value < FillThreshold) {
+        fillFlag = 0;
+        ui->hs_speed->setStyleSheet(hsQss0);
+    }
+}
+
+void Curtain::on_btn_on_clicked()
+{
+    qDebug("on_btn_on_clicked ");
+    sendCurtain(true);
+}
+
+void Curtain::on_btn_off_clicked()
+{
+    qDebug("on_btn_off_clicked ");
+    sendCurtain(false);
+}
+
+// The controller knows no pause command and the record has no field for it.
+void Curtain::on_btn_pause_clicked()
+{
+}
+
+// Nor is there a speed to send or store.
+void Curtain::on_hs_speed_sliderReleased()
+{
+}
+
+void Curtain::on_bnt_return_clicked()
+{
+    hide();
 }

@@ -2,7 +2,12 @@
 
 #include <QWidget>
 
-// Placeholder until the appliance screens land.
+namespace Ui {
+class Curtain;
+}
+
+// The curtain of the controller the dashboard shows: open and close go to the controller; pause and
+// the (hidden) speed slider have no command and no record field behind them.
 class Curtain : public QWidget
 {
     Q_OBJECT
@@ -13,10 +18,32 @@ public:
     static bool ifInstance();
     ~Curtain() override;
 
+    // The dashboard's controller; -1 when it shows none.
+    int getIndex() const;
+    int getTongdao() const;
+
+    void initItems();
+    // Shows the curtain state of the shown controller in the caption.
     void updateItems();
+
+private slots:
+    void on_hs_speed_valueChanged(int value);
+    void on_btn_on_clicked();
+    void on_btn_off_clicked();
+    void on_btn_pause_clicked();
+    void on_hs_speed_sliderReleased();
+    void on_bnt_return_clicked();
 
 private:
     explicit Curtain(QWidget *parent = nullptr);
 
+    bool shownController(int &index, int &tongdao) const;
+    void sendCurtain(bool open);
+    void showCaption(bool open);
+
     static Curtain *instance;
+
+    Ui::Curtain *ui = nullptr;
+    // 1 while the speed slider shows its filled look, so that only a threshold crossing restyles it.
+    int fillFlag = 0;
 };

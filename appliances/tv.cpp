@@ -1,6 +1,42 @@
 #include "appliances/tv.h"
+#include "ui_tv.h"
 
 #include "app/screeninstance.h"
+#include "appliances/showncontroller.h"
+#include "bus/wire.h"
+#include "room/devices.h"
+
+namespace {
+// 1 while the slider carries the filled sheet; both survive hiding and changes of controller.
+int volMode = 0;
+int brightMode = 0;
+
+const QString onoffQss1 =
+    QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);outline:none;");
+const QString onoffQss0 =
+    QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swoff.png);outline:none;");
+const QString qss0 = QStringLiteral(
+    "QSlider{width: 80px;}QSlider::groove:vertical{width:80px;background: rgb(67,77,85);margin: 2px 0;border-radius: 40px;}QSlider::handle:vertical{background: QRadialGradient(cx:0, cy:0, radius: 1, fx:0.5, fy:0.5, stop:0 white, stop:1 rgb(33, 149, 246));border: 1px solid #cccccc;height: 80px;margin: -0px 0;border-radius: 40px;}");
+const QString qss1 = QStringLiteral(
+    "QSlider::add-page:vertical {background: qlineargradient(spread:pad, x1:0, y1:0, x2:0, y2:1, stop:0 rgba(97,179,248, 255), stop:1 rgba(67,77,85, 255));\nwidth: 80px;\nborder-radius: 40px;\n}");
+
+// The sliders are drawn filled from this value up.
+constexpr int FirstFilledLevel = 12;
+// Kind code of the dashboard's television tile.
+constexpr int TvTile = 2;
+
+// The sheet changes only when the fill appears or goes, not on every move of the slider.
+void applyFillRule(QSlider *slider, int &mode, int value)
+{
+    if (mode == 0 && value >= FirstFilledLevel) {
+        mode = 1;
+        slider->setStyleSheet(qss0 + qss1);
+    } else if (mode == 1 && value < FirstFilledLevel) {
+        mode = 0;
+        slider->setStyleSheet(qss0);
+    }
+}
+} // namespace
 
 Tv *Tv::instance = nullptr;
 
@@ -15,19 +51,96 @@ bool Tv::ifInstance()
     return instance != nullptr;
 }
 
+int Tv::getIndex()
+{
+    return Devices::getIndex();
+}
+
+int Tv::getTongdao()
+{
+    return Devices::getTongdao();
+}
+
 Tv::Tv(QWidget *parent)
     : QWidget(parent)
+    , ui(new Ui::Tv)
 {
-    resize(800, 800);
+    ui->setupUi(this);
+    initItems();
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
+    // Centred on the 1920x1080 display.
     move(560, 140);
 }
 
 Tv::~Tv()
 {
+    delete ui;
     instance = nullptr;
 }
 
+void Tv::initItems()
+{
+    ui->label_bright_icon->setMouseTracking(true);
+
+    const ShownController shown(getIndex(), getTongdao());
+    if (shown.isValid() && shown.record().tvOn != 0) {
+        ui->btn_onoff->setChecked(true);
+        setOnoffStyle(true);
+    }
+}
+
+// The sliders show what the dashboard's tile shows; moving them stays local.
 void Tv::updateItems()
 {
+    const ShownController shown(getIndex(), getTongdao());
+    if (!shown.isValid())
+        return;
+    const SmallDevInfo &record = shown.record();
+
+    qDebug("Tv::updateItems %d, %d", record.tvOn, ui->btn_onoff->isChecked() ? 1 : 0);
+    const bool on = record.tvOn != 0;
+    if (on != ui->btn_onoff->isChecked()) {
+        // Checking from code emits no click, so nothing is sent.
+        ui->btn_onoff->setChecked(on);
+        setOnoffStyle(on);
+    }
+    ui->vs_vol->setValue(record.tvVol);
+    ui->vs_bright->setValue(record.tvBright);
+}
+
+void Tv::setOnoffStyle(bool on)
+{
+    ui->btn_onoff->setStyleSheet(on ? onoffQss1 : onoffQss0);
+}
+
+void Tv::on_btn_onoff_clicked(bool checked)
+{
+    qDebug("on_btn_onoff_clicked %d", checked ? 1 : 0);
+    setOnoffStyle(checked);
+    const ShownController shown(getIndex(), getTongdao());
+    if (!shown.isValid())
+        return;
+    shown.sendSwitch(Wire::Television, checked);
+    shown.record().tvOn = checked ? 1 : 0;
+    shown.refreshDashboardTile(TvTile);
+}
+
+void Tv::on_vs_vol_valueChanged(int value)
+{
+    applyFillRule(ui->vs_vol, volMode, value);
+}
+
+void Tv::on_vs_bright_valueChanged(int value)
+{
+    applyFillRule(ui->vs_bright, brightMode, value);
+}
+
+// The remote keys have no command code on the bus yet.
+void Tv::on_btn_ok_clicked()
+{
+}
+
+void Tv::on_btn_return1_clicked()
+{
+    hide();
 }

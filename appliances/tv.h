@@ -2,7 +2,12 @@
 
 #include <QWidget>
 
-// Placeholder until the appliance screens land.
+namespace Ui {
+class Tv;
+}
+
+// The television of the controller the dashboard shows. Only the power switch reaches the
+// appliance; the remote keys and the sliders change nothing but their own look.
 class Tv : public QWidget
 {
     Q_OBJECT
@@ -13,10 +18,25 @@ public:
     static bool ifInstance();
     ~Tv() override;
 
+    // The controller the dashboard shows; -1 when there is none.
+    static int getIndex();
+    static int getTongdao();
+
+    void initItems();
     void updateItems();
+    void setOnoffStyle(bool on);
+
+private slots:
+    void on_btn_onoff_clicked(bool checked);
+    void on_vs_vol_valueChanged(int value);
+    void on_vs_bright_valueChanged(int value);
+    void on_btn_ok_clicked();
+    void on_btn_return1_clicked();
 
 private:
     explicit Tv(QWidget *parent = nullptr);
 
     static Tv *instance;
+
+    Ui::Tv *ui = nullptr;
 };

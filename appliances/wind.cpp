@@ -1,6 +1,18 @@
 #include "appliances/wind.h"
+#include "ui_wind.h"
 
 #include "app/screeninstance.h"
+#include "appliances/showncontroller.h"
+#include "bus/wire.h"
+#include "room/devices.h"
+
+namespace {
+const QString onoffQss1 = QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);");
+const QString onoffQss0 = QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swoff.png);");
+
+// Kind code of the dashboard's fan tile.
+constexpr int WindTile = 4;
+} // namespace
 
 Wind *Wind::instance = nullptr;
 
@@ -15,19 +27,65 @@ bool Wind::ifInstance()
     return instance != nullptr;
 }
 
+int Wind::getIndex()
+{
+    return Devices::getIndex();
+}
+
+int Wind::getTongdao()
+{
+    return Devices::getTongdao();
+}
+
+// The switch starts off: the record is loaded by the updateItems() the dashboard calls before
+// showing the screen.
 Wind::Wind(QWidget *parent)
     : QWidget(parent)
+    , ui(new Ui::Wind)
 {
-    resize(800, 800);
+    ui->setupUi(this);
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
+    // Centred on the 1920x1080 display.
     move(560, 140);
 }
 
 Wind::~Wind()
 {
+    delete ui;
     instance = nullptr;
+}
+
+void Wind::setOnoffStyle(bool on)
+{
+    ui->btn_onoff->setStyleSheet(on ? onoffQss1 : onoffQss0);
 }
 
 void Wind::updateItems()
 {
+    const ShownController shown(getIndex(), getTongdao());
+    if (!shown.isValid())
+        return;
+    const bool on = shown.record().windOn != 0;
+    if (on != ui->btn_onoff->isChecked()) {
+        // Checking from code emits no click, so nothing is sent.
+        ui->btn_onoff->setChecked(on);
+        setOnoffStyle(on);
+    }
+}
+
+void Wind::on_btn_onoff_clicked(bool checked)
+{
+    qDebug("on_btn_onoff_clicked %d", checked ? 1 : 0);
+    setOnoffStyle(checked);
+    const ShownController shown(getIndex(), getTongdao());
+    if (!shown.isValid())
+        return;
+    shown.sendSwitch(Wire::Fan, checked);
+    shown.record().windOn = checked ? 1 : 0;
+    shown.refreshDashboardTile(WindTile);
+}
+
+void Wind::on_btn_return_clicked()
+{
+    hide();
 }

@@ -2,7 +2,11 @@
 
 #include <QWidget>
 
-// Placeholder until the appliance screens land.
+namespace Ui {
+class Wind;
+}
+
+// The fan of the controller the dashboard shows: one on/off switch.
 class Wind : public QWidget
 {
     Q_OBJECT
@@ -13,10 +17,21 @@ public:
     static bool ifInstance();
     ~Wind() override;
 
+    // The controller the dashboard shows; -1 when there is none.
+    static int getIndex();
+    static int getTongdao();
+
+    void setOnoffStyle(bool on);
     void updateItems();
+
+private slots:
+    void on_btn_onoff_clicked(bool checked);
+    void on_btn_return_clicked();
 
 private:
     explicit Wind(QWidget *parent = nullptr);
 
     static Wind *instance;
+
+    Ui::Wind *ui = nullptr;
 };

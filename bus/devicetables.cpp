@@ -1,6 +1,8 @@
 #include "bus/devicetables.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 SmallDevInfo smallDevInfos[ChannelCount][DevicesPerChannel];
 unsigned char smallDevBaojingStates[ChannelCount][DevicesPerChannel];
@@ -24,6 +26,8 @@ const char *const stateName[4] = {
     "设备断线",
 };
 
+DashboardLinkState dashboardLinkStates[ChannelCount][DevicesPerChannel];
+
 void resetDeviceTables()
 {
     std::memset(smallDevInfos, 0, sizeof smallDevInfos);
@@ -35,4 +39,6 @@ void resetDeviceTables()
     }
     searchIndex = searchIndex2 = searchIndex3 = searchIndex4 = 0;
     retry1 = retry2 = retry3 = retry4 = 0;
+    for (auto &channel : dashboardLinkStates)
+        std::fill(std::begin(channel), std::end(channel), DashboardLinkState{});
 }

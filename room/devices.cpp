@@ -1,9 +1,74 @@
 #include "room/devices.h"
+#include "ui_devices.h"
 
+#include "app/clockcaption.h"
+#include "app/mainwindow.h"
 #include "app/screeninstance.h"
-#include "bus/smalldevinfo.h"
+#include "appliances/aircond.h"
+#include "appliances/curtain.h"
+#include "appliances/light1.h"
+#include "appliances/tv.h"
+#include "appliances/wind.h"
+#include "bus/buscontrol.h"
+#include "bus/devicetables.h"
+#include "room/animationsigner.h"
 
-// Placeholder until the dashboard lands: it only records the shown controller.
+#include <QDateTime>
+#include <QMouseEvent>
+#include <QTimer>
+
+namespace {
+const QString onoffQss1 = QStringLiteral("border-image: url(:/swon.png);outline: none;");
+const QString onoffQss0 = QStringLiteral("border-image: url(:/swoff.png);outline: none;");
+const QString stateOnQss = QStringLiteral("color: rgb(50, 251, 50);");
+const QString stateOffQss = QStringLiteral("color: rgb(136, 138, 133);");
+
+const QString connOnlineQss = QStringLiteral("color: rgb(34, 177, 76);");
+const QString connAlarmQss = QStringLiteral("color: rgb(229, 235, 69);");
+const QString connOfflineQss = QStringLiteral("color: rgb(204, 0, 0);");
+// The caption's look in the form, before anything is known of a controller.
+const QString connUnknownQss = QStringLiteral("color: rgb(204, 20, 0);");
+
+constexpr int BlinkIntervalMs = 500;
+constexpr int ClockIntervalMs = 1000;
+constexpr int RippleSize = 40;
+
+// What the appliance screens pass to updateItems_sub to say which tile their change concerns.
+enum TileKind {
+    AllTiles = 0,
+    AirTile = 1,
+    TvTile = 2,
+    LightTile = 3,
+    WindTile = 4,
+    CurtainTile = 5,
+};
+
+// Only these states say something about a controller worth showing later; a pending poll does not.
+void rememberLinkState(int index, int tongdao, int state, unsigned char alarmBits)
+{
+    if (!isController(index, tongdao))
+        return;
+    if (state != LinkNormal && state != LinkAlarm && state != LinkOffline)
+        return;
+    dashboardLinkStates[tongdao][index] = {true, state, alarmBits};
+}
+
+template <typename Screen>
+void reloadIfShown(Screen *screen)
+{
+    if (!screen->isHidden())
+        screen->updateItems();
+}
+
+// Hiding first makes show() raise a screen that is already visible.
+template <typename Screen>
+void raiseAppliance(Screen *screen)
+{
+    screen->updateItems();
+    screen->hide();
+    screen->show();
+}
+} // namespace
 
 Devices *Devices::instance = nullptr;
 
@@ -14,13 +79,18 @@ Devices::Devices(QWidget *parent)
 
 Devices::Devices(int index, int tongdao, QWidget *parent)
     : QWidget(parent)
+    , ui(new Ui::Devices)
     , index(index)
     , tongdao(tongdao)
 {
+    ui->setupUi(this);
+    setFramelessFlags(this);
+    initItems();
 }
 
 Devices::~Devices()
 {
+    delete ui;
     instance = nullptr;
 }
 
@@ -35,24 +105,391 @@ Devices *Devices::getInstance(int index, int tongdao, bool set)
     return devices;
 }
 
-bool Devices::ifInstance() { return instance != nullptr; }
-int Devices::getIndex() { return instance ? instance->index : -1; }
-int Devices::getTongdao() { return instance ? instance->tongdao : -1; }
-void Devices::updateConnState(int, int, int, unsigned char) {}
-void Devices::setWarnIcon(int, int, bool, unsigned char) {}
-void Devices::updateItems_sub(int, int, int) {}
-void Devices::updateAllSubDevs(int, int) {}
+bool Devices::ifInstance()
+{
+    return instance != nullptr;
+}
+
+int Devices::getIndex()
+{
+    return instance ? instance->index : -1;
+}
+
+int Devices::getTongdao()
+{
+    return instance ? instance->tongdao : -1;
+}
+
+void Devices::initItems()
+{
+    mainWindow = MainWindow::getInstance();
+    createTimers();
+    clearWarnIcons();
+    if (showsController())
+        loadTiles(shownRecord());
+    // Creates the five appliance screens, hidden, the first time.
+    updateAllSubDevs(index, tongdao);
+    ui->label_11->hide();
+    ui->label_tong->hide();
+}
+
+void Devices::createTimers()
+{
+    using Slot = void (Devices::*)();
+    const Slot blinkSlots[AlarmIconCount] = {&Devices::slotTimeout0, &Devices::slotTimeout1, &Devices::slotTimeout2,
+                                             &Devices::slotTimeout3, &Devices::slotTimeout4};
+    for (int icon = 0; icon < AlarmIconCount; ++icon) {
+        blinkTimers[icon] = new QTimer(this);
+        blinkTimers[icon]->setObjectName(QStringLiteral("blinkTimer%1").arg(icon));
+        connect(blinkTimers[icon], &QTimer::timeout, this, blinkSlots[icon]);
+    }
+
+    // Runs for the dashboard's whole life, shown or hidden.
+    clockTimer = new QTimer(this);
+    clockTimer->setObjectName(QStringLiteral("clockTimer"));
+    connect(clockTimer, &QTimer::timeout, this, &Devices::showtimeTimeout);
+    clockTimer->start(ClockIntervalMs);
+}
+
+// Off is the form's look, so only what is on needs setting.
+void Devices::loadTiles(const SmallDevInfo &record)
+{
+    if (record.curtainOn)
+        setOnoffStyle(ui->label_curtain_onoff, ui->btn_curtain_onoff, true);
+    if (record.tvOn)
+        setOnoffStyle(ui->label_tv_onoff, ui->btn_tv_onoff, true);
+    if (record.windOn)
+        setOnoffStyle(ui->label_wind_onoff, ui->btn_wind_onoff, true);
+    if (record.airOn)
+        setOnoffStyle(ui->label_air_onoff, ui->btn_air_onoff, true);
+    if (record.mainOn)
+        setOnoffStyle(ui->label_light_onoff, ui->btn_light_onoff, true);
+    ui->label_tv_vol->setText(QString::number(record.tvVol));
+    ui->label_tv_bright->setText(QString::number(record.tvBright));
+    ui->label_air_temp->setText(QString::number(record.airTemp));
+}
+
+SmallDevInfo &Devices::shownRecord() const
+{
+    return smallDevInfos[tongdao][index];
+}
 
 void Devices::setIndex(int newIndex)
 {
-    if (newIndex >= 0)
-        index = newIndex;
+    if (newIndex < 0)
+        return;
+    index = newIndex;
+    ui->label_idx->setText(QString::number(index + 1));
 }
 
 void Devices::setTongdao(int newTongdao)
 {
-    if (isChannel(newTongdao))
-        tongdao = newTongdao;
+    if (!isChannel(newTongdao))
+        return;
+    tongdao = newTongdao;
+    ui->label_tong->setText(QString::number(tongdao + 1));
 }
 
-void Devices::updateItems(int, int) {}
+// A device tile has just chosen the controller through setIndex and setTongdao.
+void Devices::updateItems(int index, int tongdao)
+{
+    if (index != this->index && tongdao != this->tongdao)
+        return;
+    updateItems_sub(this->index, tongdao, AllTiles);
+    updateAllSubDevs(index, tongdao);
+    showKnownLinkState();
+}
+
+void Devices::updateItems_sub(int index, int tongdao, int kind)
+{
+    if (index < 0 || tongdao < 0 || !ifInstance())
+        return;
+    if (index != instance->index && tongdao != instance->tongdao)
+        return;
+    if (instance->showsController())
+        instance->reloadTiles(kind);
+}
+
+void Devices::reloadTiles(int kind)
+{
+    const SmallDevInfo &record = shownRecord();
+    const auto concerns = [kind](TileKind tile) { return kind == AllTiles || kind == tile; };
+    if (concerns(CurtainTile))
+        setOnoffStyle(ui->label_curtain_onoff, ui->btn_curtain_onoff, record.curtainOn != 0);
+    if (concerns(TvTile)) {
+        followRecord(ui->label_tv_onoff, ui->btn_tv_onoff, record.tvOn);
+        ui->label_tv_vol->setText(QString::number(record.tvVol));
+        ui->label_tv_bright->setText(QString::number(record.tvBright));
+    }
+    if (concerns(WindTile))
+        followRecord(ui->label_wind_onoff, ui->btn_wind_onoff, record.windOn);
+    if (concerns(AirTile)) {
+        followRecord(ui->label_air_onoff, ui->btn_air_onoff, record.airOn);
+        ui->label_air_temp->setText(QString::number(record.airTemp));
+    }
+    if (concerns(LightTile))
+        followRecord(ui->label_light_onoff, ui->btn_light_onoff, record.mainOn);
+}
+
+void Devices::followRecord(QLabel *label, QPushButton *button, unsigned char field)
+{
+    const bool on = field != 0;
+    if (button->isChecked() != on)
+        setOnoffStyle(label, button, on);
+}
+
+void Devices::updateAllSubDevs(int /*index*/, int /*tongdao*/)
+{
+    reloadIfShown(Aircond::getInstance());
+    reloadIfShown(Curtain::getInstance());
+    reloadIfShown(Light1::getInstance());
+    reloadIfShown(Tv::getInstance());
+    reloadIfShown(Wind::getInstance());
+}
+
+// Checking the switch from here emits no click, so it sends nothing.
+void Devices::setOnoffStyle(QLabel *label, QPushButton *button, bool on)
+{
+    button->setStyleSheet(on ? onoffQss1 : onoffQss0);
+    label->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+    label->setStyleSheet(on ? stateOnQss : stateOffQss);
+    button->setChecked(on);
+}
+
+void Devices::switchAppliance(QLabel *label, QPushButton *button, int code, unsigned char SmallDevInfo::*field,
+                              bool checked)
+{
+    setOnoffStyle(label, button, checked);
+    if (!showsController())
+        return;
+    mainWindow->sendLightOpen(tongdao, index, code, checked);
+    shownRecord().*field = checked ? 1 : 0;
+}
+
+void Devices::on_btn_air_onoff_clicked(bool checked)
+{
+    switchAppliance(ui->label_air_onoff, ui->btn_air_onoff, Wire::AirConditioner, &SmallDevInfo::airOn, checked);
+}
+
+void Devices::on_btn_tv_onoff_clicked(bool checked)
+{
+    switchAppliance(ui->label_tv_onoff, ui->btn_tv_onoff, Wire::Television, &SmallDevInfo::tvOn, checked);
+}
+
+void Devices::on_btn_light_onoff_clicked(bool checked)
+{
+    switchAppliance(ui->label_light_onoff, ui->btn_light_onoff, Wire::MainLight, &SmallDevInfo::mainOn, checked);
+}
+
+void Devices::on_btn_curtain_onoff_clicked(bool checked)
+{
+    switchAppliance(ui->label_curtain_onoff, ui->btn_curtain_onoff, Wire::Curtain, &SmallDevInfo::curtainOn, checked);
+}
+
+void Devices::on_btn_wind_onoff_clicked(bool checked)
+{
+    switchAppliance(ui->label_wind_onoff, ui->btn_wind_onoff, Wire::Fan, &SmallDevInfo::windOn, checked);
+}
+
+void Devices::on_btn_air_clicked()
+{
+    raiseAppliance(Aircond::getInstance());
+}
+
+void Devices::on_btn_tv_clicked()
+{
+    raiseAppliance(Tv::getInstance());
+}
+
+void Devices::on_btn_light_clicked()
+{
+    raiseAppliance(Light1::getInstance());
+}
+
+void Devices::on_btn_curtain_clicked()
+{
+    raiseAppliance(Curtain::getInstance());
+}
+
+void Devices::on_btn_wind_clicked()
+{
+    raiseAppliance(Wind::getInstance());
+}
+
+// The bus control screen marks the controller normal and, through updateConnState, takes the
+// caption, the icons and this button back to the normal look.
+void Devices::on_btn_clean_clicked()
+{
+    if (!showsController())
+        return;
+    smallDevBaojingStates[tongdao][index] = 0;
+    mainWindow->sendLight(tongdao, index, Wire::ClearAlarms, 0);
+    BusControl::getInstance()->setItemState(index, tongdao, LinkNormal, 0, 0);
+}
+
+// The channel stays: the appliance screens test both for a shown controller.
+void Devices::on_btn_return_clicked()
+{
+    index = -1;
+    hide();
+    Aircond::getInstance()->hide();
+    Curtain::getInstance()->hide();
+    Light1::getInstance()->hide();
+    Tv::getInstance()->hide();
+    Wind::getInstance()->hide();
+    for (QTimer *timer : blinkTimers)
+        timer->stop();
+}
+
+void Devices::updateConnState(int index, int tongdao, int state, unsigned char alarmBits)
+{
+    Devices *devices = getInstance(-1, -1, false);
+    rememberLinkState(index, tongdao, state, alarmBits);
+    if (index < 0 || index != devices->index || tongdao != devices->tongdao)
+        return;
+    devices->showLinkState(state, alarmBits);
+}
+
+void Devices::showLinkState(int state, unsigned char alarmBits)
+{
+    showConnCaption(state);
+    setWarnIcon(index, tongdao, state != LinkAlarm, alarmBits);
+}
+
+// A pending poll and unknown states leave the caption as it is.
+void Devices::showConnCaption(int state)
+{
+    switch (state) {
+    case LinkNormal:
+        ui->label_conn->setText(QStringLiteral(".在线."));
+        ui->label_conn->setStyleSheet(connOnlineQss);
+        break;
+    case LinkAlarm:
+        ui->label_conn->setText(QStringLiteral(".异常."));
+        ui->label_conn->setStyleSheet(connAlarmQss);
+        break;
+    case LinkOffline:
+        ui->label_conn->setText(QStringLiteral(".断线."));
+        ui->label_conn->setStyleSheet(connOfflineQss);
+        break;
+    default:
+        break;
+    }
+}
+
+// Starts from a clean status row, so nothing of the controller shown before stays behind.
+void Devices::showKnownLinkState()
+{
+    if (!showsController())
+        return;
+    clearWarnIcons();
+    const DashboardLinkState &known = dashboardLinkStates[tongdao][index];
+    if (known.known) {
+        showLinkState(known.state, known.alarmBits);
+        return;
+    }
+    ui->label_conn->setText(QStringLiteral(".断线."));
+    ui->label_conn->setStyleSheet(connUnknownQss);
+}
+
+void Devices::setWarnIcon(int index, int tongdao, bool clear, unsigned char alarmBits)
+{
+    if (!instance)
+        return;
+    if (clear)
+        instance->clearWarnIcons();
+    else if (index >= 0 && index == instance->index && tongdao == instance->tongdao)
+        instance->blinkWarnIcons(alarmBits);
+}
+
+void Devices::clearWarnIcons()
+{
+    for (int icon = 0; icon < AlarmIconCount; ++icon) {
+        blinkTimers[icon]->stop();
+        warnIcon(icon)->hide();
+    }
+    ui->btn_clean->hide();
+}
+
+// An icon appears at its timer's first tick; a timer already running for a repeated alarm goes on
+// undisturbed, so the blinking keeps its rhythm. The low three bits have no icon but still count
+// as an alarm to clear.
+void Devices::blinkWarnIcons(unsigned char alarmBits)
+{
+    for (int icon = 0; icon < AlarmIconCount; ++icon) {
+        const bool raised = alarmBits & (AlarmSmoke >> icon);
+        if (!raised) {
+            warnIcon(icon)->hide();
+            blinkTimers[icon]->stop();
+        } else if (!blinkTimers[icon]->isActive()) {
+            blinkTimers[icon]->start(BlinkIntervalMs);
+        }
+    }
+    ui->btn_clean->setVisible(alarmBits != 0);
+}
+
+QLabel *Devices::warnIcon(int icon) const
+{
+    QLabel *const icons[AlarmIconCount] = {ui->label_jg0, ui->label_jg1, ui->label_jg2, ui->label_jg3,
+                                           ui->label_jg4};
+    return icons[icon];
+}
+
+void Devices::toggleWarnIcon(int icon)
+{
+    QLabel *label = warnIcon(icon);
+    label->setVisible(label->isHidden());
+}
+
+void Devices::slotTimeout0()
+{
+    toggleWarnIcon(0);
+}
+
+void Devices::slotTimeout1()
+{
+    toggleWarnIcon(1);
+}
+
+void Devices::slotTimeout2()
+{
+    toggleWarnIcon(2);
+}
+
+void Devices::slotTimeout3()
+{
+    toggleWarnIcon(3);
+}
+
+void Devices::slotTimeout4()
+{
+    toggleWarnIcon(4);
+}
+
+void Devices::showtimeTimeout()
+{
+    ui->label_datetime->setText(clockCaption(QDateTime::currentDateTime()));
+}
+
+void Devices::paintEvent(QPaintEvent *)
+{
+    paintStyleSheetBackground(this);
+}
+
+// Only presses that no button took arrive here. They stay here: the ripple is all a press on the
+// background does.
+void Devices::mousePressEvent(QMouseEvent *event)
+{
+    activateWindow();
+    CreateOneAnimation(event->localPos().toPoint());
+}
+
+void Devices::CreateOneAnimation(const QPoint &pos)
+{
+    auto *ripple = new AnimationSigner(this);
+    ripple->resize(RippleSize, RippleSize);
+    ripple->move(pos - QPoint(RippleSize / 2, RippleSize / 2));
+    ripple->raise();
+    ripple->show();
+    ripple->ExecutedOne();
+}

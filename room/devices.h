@@ -1,5 +1,8 @@
 #pragma once
 
+#include "bus/smalldevinfo.h"
+
+#include <QString>
 #include <QWidget>
 
 class MainWindow;
@@ -38,10 +41,61 @@ public:
     void setIndex(int index);
     void setTongdao(int tongdao);
     void updateItems(int index, int tongdao);
+    void setOnoffStyle(QLabel *label, QPushButton *button, bool on);
+    void CreateOneAnimation(const QPoint &pos);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private slots:
+    void slotTimeout0();
+    void slotTimeout1();
+    void slotTimeout2();
+    void slotTimeout3();
+    void slotTimeout4();
+    void showtimeTimeout();
+    void on_btn_return_clicked();
+    void on_btn_air_clicked();
+    void on_btn_air_onoff_clicked(bool checked);
+    void on_btn_tv_clicked();
+    void on_btn_tv_onoff_clicked(bool checked);
+    void on_btn_light_clicked();
+    void on_btn_light_onoff_clicked(bool checked);
+    void on_btn_curtain_clicked();
+    void on_btn_curtain_onoff_clicked(bool checked);
+    void on_btn_wind_clicked();
+    void on_btn_wind_onoff_clicked(bool checked);
+    void on_btn_clean_clicked();
 
 private:
+    static constexpr int AlarmIconCount = 5;
+
+    void initItems();
+    void createTimers();
+    void loadTiles(const SmallDevInfo &record);
+    void reloadTiles(int kind);
+    void followRecord(QLabel *label, QPushButton *button, unsigned char field);
+    void switchAppliance(QLabel *label, QPushButton *button, int code, unsigned char SmallDevInfo::*field,
+                         bool checked);
+
+    void showLinkState(int state, unsigned char alarmBits);
+    void showConnCaption(int state);
+    void showKnownLinkState();
+    void clearWarnIcons();
+    void blinkWarnIcons(unsigned char alarmBits);
+    void toggleWarnIcon(int icon);
+    QLabel *warnIcon(int icon) const;
+
+    bool showsController() const { return isController(index, tongdao); }
+    SmallDevInfo &shownRecord() const;
+
     static Devices *instance;
 
+    Ui::Devices *ui = nullptr;
+    MainWindow *mainWindow = nullptr;
     int index = -1;
     int tongdao = -1;
+    QTimer *blinkTimers[AlarmIconCount] = {};
+    QTimer *clockTimer = nullptr;
 };

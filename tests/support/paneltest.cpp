@@ -1,8 +1,10 @@
 #include "paneltest.h"
 
 #include "app/serialports.h"
+#include "bus/buscontrol.h"
 
 #include <QTextCodec>
+#include <QTimer>
 
 namespace PanelTest {
 
@@ -15,6 +17,12 @@ void useMissingPorts()
 {
     for (int channel = 0; channel < ChannelCount; ++channel)
         serialDeviceFiles[channel] = QStringLiteral("/nonexistent/ttyS%1").arg(channel);
+}
+
+void createQuietBusControl()
+{
+    if (auto *pollTimer = BusControl::getInstance()->findChild<QTimer *>(QStringLiteral("pollTimer")))
+        pollTimer->stop();
 }
 
 } // namespace PanelTest

@@ -1,0 +1,20 @@
+#include "appliances/showncontroller.h"
+
+#include "app/mainwindow.h"
+#include "bus/devicetables.h"
+#include "room/devices.h"
+
+SmallDevInfo &ShownController::record() const
+{
+    return smallDevInfos[tongdao][index];
+}
+
+void ShownController::sendSwitch(int code, bool on) const
+{
+    MainWindow::getInstance()->sendLightOpen(tongdao, index, code, on);
+}
+
+void ShownController::refreshDashboardTile(int kind) const
+{
+    Devices::updateItems_sub(index, tongdao, kind);
+}

@@ -1,0 +1,280 @@
+#include "app/mainwindow.h"
+#include "app/serialports.h"
+#include "appliances/curtain.h"
+#include "bus/devicetables.h"
+#include "room/devices.h"
+
+#include "messagelog.h"
+#include "modalboxes.h"
+#include "paneltest.h"
+#include "pseudoterminal.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+
+#include <cstddef>
+#include <memory>
+
+// The curtain screen against four pseudo-terminal buses.
+class TestCurtain : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void startsWithOpenCaptionAndNoSpeed();
+    void openAndCloseSendAndStore_data();
+    void openAndCloseSendAndStore();
+    void everyPressSends();
+    void nothingSentWithoutController_data();
+    void nothingSentWithoutController();
+    void pauseAndSpeedSendNothing();
+    void captionShowsShownControllersCurtain_data();
+    void captionShowsShownControllersCurtain();
+    void speedFillFollowsThreshold();
+
+private:
+    QPushButton *button(const char *name) const;
+    QLabel *caption() const;
+    QByteArray quietBuses();
+
+    std::unique_ptr<PseudoTerminal> bus[ChannelCount];
+    Curtain *screen = nullptr;
+    QStringList constructionLog;
+};
+
+namespace {
+const QString openLook = QStringLiteral("color: rgb(115, 210, 22);");
+const QString closeLook = QStringLiteral("color: rgb(200, 20, 20);");
+const QString hsQss0 = QStringLiteral("QSlider {height: 40px;}QSlider::groove:horizontal {background: rgb(67,77,85);height: 40px;border: 2px solid rgb(145, 212, 149);border-radius: 20px;}QSlider::handle:horizontal {background: QRadialGradient(cx:0, cy:0, radius: 1, fx:0.5, fy:0.5, stop:0 white, stop:1 rgb(63, 226, 73));border: 1px solid #cccccc;width: 40px;margin: -0px 0;border-radius: 20px;}");
+const QString hsQss1 = QStringLiteral("QSlider::sub-page:horizontal {background: qlineargradient(spread:pad, x1:0, y1:0, x2:1, y2:0, stop:0 rgba(67,77,85, 255), stop:1 rgba(63, 226, 73, 255));height: 40px;border-radius: 20px;}");
+
+QByteArray tablesSnapshot()
+{
+    return QByteArray(reinterpret_cast<const char *>(smallDevInfos), sizeof smallDevInfos);
+}
+
+void select(int index, int tongdao)
+{
+    Devices::getInstance(index, tongdao, true);
+}
+} // namespace
+
+void TestCurtain::initTestCase()
+{
+    PanelTest::prepareApplication();
+    MessageLog::install();
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        bus[channel] = std::make_unique<PseudoTerminal>();
+        QVERIFY(bus[channel]->isOpen());
+        serialDeviceFiles[channel] = bus[channel]->slavePath();
+    }
+    ModalBoxCloser closer;
+    MainWindow::getInstance();
+    QCOMPARE(closer.seen(), QStringList());
+
+    MessageLog::clear();
+    screen = Curtain::getInstance();
+    constructionLog = MessageLog::lines();
+    screen->show();
+    QVERIFY(QTest::qWaitForWindowExposed(screen));
+}
+
+void TestCurtain::init()
+{
+    resetDeviceTables();
+    select(-1, -1);
+    quietBuses();
+    MessageLog::clear();
+}
+
+QPushButton *TestCurtain::button(const char *name) const
+{
+    return screen->findChild<QPushButton *>(QLatin1String(name));
+}
+
+QLabel *TestCurtain::caption() const
+{
+    return screen->findChild<QLabel *>(QStringLiteral("label_onoff"));
+}
+
+QByteArray TestCurtain::quietBuses()
+{
+    QByteArray bytes;
+    for (auto &terminal : bus)
+        bytes += terminal->readFor(20);
+    return bytes;
+}
+
+void TestCurtain::startsWithOpenCaptionAndNoSpeed()
+{
+    QCOMPARE(constructionLog, QStringList{QStringLiteral("new Curtain")});
+    QCOMPARE(Curtain::getInstance(), screen);
+    QVERIFY(Curtain::ifInstance());
+    QCOMPARE(screen->windowTitle(), QStringLiteral("窗帘"));
+    QVERIFY(screen->windowFlags().testFlag(Qt::CustomizeWindowHint));
+    QVERIFY(screen->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    QCOMPARE(screen->pos(), QPoint(560, 140));
+    QCOMPARE(screen->size(), QSize(800, 800));
+    QCOMPARE(caption()->text(), QStringLiteral("开"));
+    QCOMPARE(caption()->styleSheet(), openLook);
+    auto *speed = screen->findChild<QSlider *>(QStringLiteral("hs_speed"));
+    QVERIFY(!speed->isEnabled());
+    QVERIFY(speed->isHidden());
+
+    QTest::mouseClick(button("bnt_return"), Qt::LeftButton);
+    QVERIFY(screen->isHidden());
+    screen->show();
+}
+
+void TestCurtain::openAndCloseSendAndStore_data()
+{
+    QTest::addColumn<int>("tongdao");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QByteArray>("wire");
+
+    QTest::newRow("open, channel 0 device 0") << 0 << 0 << true << QByteArray::fromHex("AA0004010000FF");
+    QTest::newRow("close, channel 0 device 0") << 0 << 0 << false << QByteArray::fromHex("AA0004020000FF");
+    QTest::newRow("open, channel 3 device 2") << 3 << 2 << true << QByteArray::fromHex("AA0204010000FF");
+    QTest::newRow("close, channel 1 device 3") << 1 << 3 << false << QByteArray::fromHex("AA0304020000FF");
+}
+
+void TestCurtain::openAndCloseSendAndStore()
+{
+    QFETCH(int, tongdao);
+    QFETCH(int, index);
+    QFETCH(bool, open);
+    QFETCH(QByteArray, wire);
+    select(index, tongdao);
+    smallDevInfos[tongdao][index].curtainOn = open ? 0 : 1;
+    QByteArray expectedTables = tablesSnapshot();
+    expectedTables[int(sizeof(SmallDevInfo)) * (tongdao * DevicesPerChannel + index)
+                   + int(offsetof(SmallDevInfo, curtainOn))] = char(open ? 1 : 0);
+
+    QTest::mouseClick(button(open ? "btn_on" : "btn_off"), Qt::LeftButton);
+
+    QCOMPARE(bus[tongdao]->read(wire.size()).toHex(' '), wire.toHex(' '));
+    QCOMPARE(quietBuses(), QByteArray());
+    QCOMPARE(tablesSnapshot(), expectedTables);
+    QCOMPARE(caption()->text(), open ? QStringLiteral("开") : QStringLiteral("关"));
+    QCOMPARE(caption()->styleSheet(), open ? openLook : closeLook);
+    QCOMPARE(MessageLog::matching(QStringLiteral("on_btn_")),
+             QStringList{open ? QStringLiteral("on_btn_on_clicked ") : QStringLiteral("on_btn_off_clicked ")});
+}
+
+void TestCurtain::everyPressSends()
+{
+    select(0, 0);
+    QTest::mouseClick(button("btn_on"), Qt::LeftButton);
+    QTest::mouseClick(button("btn_on"), Qt::LeftButton);
+    QCOMPARE(bus[0]->read(14).toHex(' '), QByteArray::fromHex("AA0004010000FFAA0004010000FF").toHex(' '));
+    QCOMPARE(int(smallDevInfos[0][0].curtainOn), 1);
+
+    QTest::mouseClick(button("btn_off"), Qt::LeftButton);
+    QCOMPARE(bus[0]->read(7).toHex(' '), QByteArray::fromHex("AA0004020000FF").toHex(' '));
+    QCOMPARE(int(smallDevInfos[0][0].curtainOn), 0);
+    QCOMPARE(caption()->text(), QStringLiteral("关"));
+}
+
+void TestCurtain::nothingSentWithoutController_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("tongdao");
+    QTest::newRow("after the dashboard's return") << -1 << 2;
+    QTest::newRow("no channel") << 1 << -1;
+    QTest::newRow("index beyond the bus") << 4 << 0;
+    QTest::newRow("channel beyond the buses") << 0 << 4;
+}
+
+void TestCurtain::nothingSentWithoutController()
+{
+    QFETCH(int, index);
+    QFETCH(int, tongdao);
+    select(index, tongdao);
+    const QByteArray tables = tablesSnapshot();
+    const QString text = caption()->text();
+    const QString look = caption()->styleSheet();
+
+    QTest::mouseClick(button("btn_on"), Qt::LeftButton);
+    QTest::mouseClick(button("btn_off"), Qt::LeftButton);
+
+    QCOMPARE(quietBuses(), QByteArray());
+    QCOMPARE(tablesSnapshot(), tables);
+    QCOMPARE(caption()->text(), text);
+    QCOMPARE(caption()->styleSheet(), look);
+    const QStringList logged = {QStringLiteral("on_btn_on_clicked "), QStringLiteral("on_btn_off_clicked ")};
+    QCOMPARE(MessageLog::matching(QStringLiteral("on_btn_")), logged);
+    QCOMPARE(MessageLog::matching(QStringLiteral("~~~")), QStringList());
+}
+
+void TestCurtain::pauseAndSpeedSendNothing()
+{
+    select(0, 0);
+    const QByteArray tables = tablesSnapshot();
+    auto *speed = screen->findChild<QSlider *>(QStringLiteral("hs_speed"));
+
+    QTest::mouseClick(button("btn_pause"), Qt::LeftButton);
+    speed->setSliderDown(true);
+    speed->setValue(60);
+    speed->setSliderDown(false);
+
+    QCOMPARE(quietBuses(), QByteArray());
+    QCOMPARE(tablesSnapshot(), tables);
+}
+
+void TestCurtain::captionShowsShownControllersCurtain_data()
+{
+    QTest::addColumn<int>("curtainOn");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("look");
+    QTest::newRow("closed") << 0 << QStringLiteral("关") << closeLook;
+    QTest::newRow("open") << 1 << QStringLiteral("开") << openLook;
+    QTest::newRow("2 counts as open") << 2 << QStringLiteral("开") << openLook;
+}
+
+// The caption follows the record of the controller shown, not the last press on another one.
+void TestCurtain::captionShowsShownControllersCurtain()
+{
+    QFETCH(int, curtainOn);
+    QFETCH(QString, text);
+    QFETCH(QString, look);
+    select(1, 0);
+    QTest::mouseClick(button(curtainOn ? "btn_off" : "btn_on"), Qt::LeftButton);
+    smallDevInfos[2][3].curtainOn = static_cast<unsigned char>(curtainOn);
+
+    select(3, 2);
+    screen->updateItems();
+    QCOMPARE(caption()->text(), text);
+    QCOMPARE(caption()->styleSheet(), look);
+
+    select(-1, 2);
+    screen->updateItems();
+    QCOMPARE(caption()->text(), text);
+    QCOMPARE(quietBuses().size(), 7);
+}
+
+// Only crossings between 3 and 4 swap the sheet.
+void TestCurtain::speedFillFollowsThreshold()
+{
+    auto *speed = screen->findChild<QSlider *>(QStringLiteral("hs_speed"));
+    const struct {
+        int value;
+        QString sheet;
+    } steps[] = {
+        {99, hsQss0 + hsQss1}, {0, hsQss0}, {3, hsQss0}, {4, hsQss0 + hsQss1}, {99, hsQss0 + hsQss1},
+        {3, hsQss0}, {12, hsQss0 + hsQss1}, {150, hsQss0 + hsQss1},
+    };
+    for (const auto &step : steps) {
+        speed->setValue(step.value);
+        QCOMPARE(speed->styleSheet(), step.sheet);
+    }
+    QCOMPARE(quietBuses(), QByteArray());
+}
+
+QTEST_MAIN(TestCurtain)
+#include "tst_curtain.moc"
