@@ -82,11 +82,29 @@ take_screenshots() {
     sleep 4 # one poll cycle: every tile of bus 0 shows its controller's answer
     capture 03-bus-control
 
-    # Later screens, once they exist:
-    # tap $((212 + 70 + 70)) $((150 + 30 + 70))     # first tile: the dashboard of bus 0, controller 0
-    # wait_until debug_line "new Devices"
-    # capture 04-dashboard
+    tap $((212 + 70 + 70)) $((150 + 30 + 70)) # first tile: bus 0, controller 0
+    wait_until forms_shown 3                  # Home, the bus control screen, the dashboard
+    capture 04-dashboard
+
+    # Each appliance screen from its dashboard tile, closed again with its own return button.
+    appliance 05-air-conditioner 空调 150 660 1270 215
+    appliance 06-television 电视 520 660 1270 205
+    appliance 07-lighting 灯 910 660 1270 195
+    appliance 08-curtain 窗帘 1270 660 1290 215
+    appliance 09-fan 风扇 1620 660 1250 225
 }
+
+# name, window title, tile touch point, return button touch point
+appliance() {
+    tap "$3" "$4"
+    wait_until window_shown "$2"
+    capture "$1"
+    tap "$5" "$6"
+    wait_until window_hidden "$2"
+}
+
+forms_shown() { [ "$(xdotool search --onlyvisible --name '^Form$' | wc -l)" -ge "$1" ]; }
+window_hidden() { ! window_shown "$1"; }
 
 start_display
 start_panel
