@@ -213,11 +213,20 @@ void BusControl::pollChannel(int channel, bool &started)
 
 void BusControl::readMyCom()
 {
+    std::array<QByteArray, ChannelCount> replies;
     for (int channel = 0; channel < ChannelCount; ++channel) {
         QSerialPort *port = MainWindow::getCom(channel);
-        handleReply(channel, port->isOpen() ? port->readAll() : QByteArray());
+        if (port->isOpen())
+            replies[channel] = port->readAll();
     }
+    handleReplies(replies);
     readTimer->stop();
+}
+
+void BusControl::handleReplies(const std::array<QByteArray, ChannelCount> &replies)
+{
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        handleReply(channel, replies[channel]);
 }
 
 void BusControl::handleReply(int channel, const QByteArray &reply)

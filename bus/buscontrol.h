@@ -1,6 +1,11 @@
 #pragma once
 
+#include "bus/smalldevinfo.h"
+
+#include <QByteArray>
 #include <QWidget>
+
+#include <array>
 
 class DevItem;
 class QTimer;
@@ -22,6 +27,9 @@ public:
 
     void initItems();
     void setItemState(int index, int tongdao, int state, unsigned char alarm, int retry);
+
+    // What one read found on each channel's port, in channel order: one reply per channel.
+    void handleReplies(const std::array<QByteArray, ChannelCount> &replies);
 
 public slots:
     // Every 1000 ms: the clock, then one poll request per channel.
