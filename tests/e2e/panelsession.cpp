@@ -9,10 +9,17 @@ namespace {
 
 constexpr int ToolTimeoutMs = 10000;
 constexpr int StopTimeoutMs = 5000;
+constexpr int XStartAttempts = 3;
 
 QString logPath(const QTemporaryDir &dir)
 {
     return dir.filePath(QStringLiteral("sim.log"));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool isPollRequest(const QByteArray &frame)
@@ -64,7 +71,21 @@ bool PanelSession::start(const QString &scenario, QString *error)
 
 bool PanelSession::startX(QString *error)
 {
-    // -displayfd picks a free display and tells it on stdout: no races, no stale locks.
+    // A display another server is just giving up can vanish under a new one; try a fresh one then.
+    for (int attempt = 0; attempt < XStartAttempts; ++attempt) {
+        if (startXOnce(error) && waitFor([this] { return xdotool({QStringLiteral("getdisplaygeometry")}); }, ToolTimeoutMs))
+            return true;
+        terminate(m_xserver);
+        *error = QStringLiteral("Xvfb on :%1 took no connection: %2")
+                     .arg(m_display)
+                     .arg(QString::fromLocal8Bit(readFile(m_dir.filePath(QStringLiteral("xvfb.err")))));
+    }
+    return false;
+}
+
+bool PanelSession::startXOnce(QString *error)
+{
+    // -displayfd picks a free display and tells it on stdout: no fixed numbers, no stale locks.
     m_xserver->setProcessChannelMode(QProcess::SeparateChannels);
     m_xserver->setStandardErrorFile(m_dir.filePath(QStringLiteral("xvfb.err")));
     m_xserver->start(QStringLiteral("Xvfb"),

@@ -64,6 +64,7 @@ public:
 
 private:
     bool startX(QString *error);
+    bool startXOnce(QString *error);
     bool startPanel(const QString &scenario, QString *error);
     bool runTool(const QString &program, const QStringList &arguments, QByteArray *output = nullptr);
     bool xdotool(const QStringList &arguments, QByteArray *output = nullptr);
