@@ -86,8 +86,10 @@ mount --move "$work/dev" /dev
 mount -t tmpfs -o mode=755 tmpfs /run
 install -d -m 1777 /run/lock
 install -d -o nobody -m 700 /run/panel
-# A copy the user can reach whatever the folders above the build allow.
+# Copies the user can reach whatever the folders above the checkout allow, and that stay in
+# sight when /tmp (where a checkout may live) is covered below.
 install -m 755 "$panel" /run/panel/panel
+install -m 644 tools/sandbox-exec.py packaging/panel.service /run/panel/
 mount -o remount,bind,ro /run
 mount --bind /run/lock /run/lock
 mount --bind /run/panel /run/panel
@@ -100,7 +102,7 @@ done
 
 exec env -i PATH=/usr/bin:/bin HOME=/nonexistent LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
     XDG_RUNTIME_DIR=/run/panel XDG_CACHE_HOME=/run/panel/cache \
-    /usr/bin/python3 tools/sandbox-exec.py packaging/panel.service nobody dialout,video /run/panel/panel
+    /usr/bin/python3 /run/panel/sandbox-exec.py /run/panel/panel.service nobody dialout,video /run/panel/panel
 SANDBOX
 panel_pid=$!
 
