@@ -92,6 +92,14 @@ take_screenshots() {
     appliance 07-lighting 灯 910 660 1270 195
     appliance 08-curtain 窗帘 1270 660 1290 215
     appliance 09-fan 风扇 1620 660 1250 225
+
+    tap 1833 993                              # the dashboard's return: back to the bus control screen
+    sleep 1
+    tap $((212 + 70 + 280 * 2 + 70)) $((150 + 30 + 70)) # bus 0, controller 2: smoke in the kitchen
+    # Its alarm icons blink, 500 ms on and 500 ms off, the first time on 500 ms after the touch.
+    sleep 0.75
+    import -window root "$out/10-dashboard-alarm.png"
+    echo "screenshots: $out/10-dashboard-alarm.png"
 }
 
 # name, window title, tile touch point, return button touch point
