@@ -1,9 +1,73 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the panel.
+# Installs what is missing, builds, and starts the panel on simulated controllers (the default
+# building, tools/simulator/default-building.scn) through tools/nsrun.sh. Uses the current DISPLAY;
+# without one it starts a virtual display and saves a screenshot every few seconds. Ctrl-C stops
+# everything. Arguments go to the panel.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target panel
-exec build/panel "$@"
+cmake --build build -j "$(nproc)" --target panel controller-sim
+
+shots_every=5
+shots_kept=50
+shots=$PWD/shots
+sim_log=$PWD/build/sim.log
+pids=()
+
+stop() {
+    local pid
+    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    pids=()
+}
+trap stop EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+start_virtual_display() {
+    local announced
+    announced=$(mktemp)
+    Xvfb -displayfd 1 -screen 0 1920x1080x24 -nolisten tcp >"$announced" 2>/dev/null &
+    pids+=($!)
+    for _ in $(seq 100); do
+        grep -q . "$announced" && break
+        sleep 0.1
+    done
+    export DISPLAY=":$(head -n 1 "$announced")"
+    rm -f "$announced"
+    [ "$DISPLAY" != ":" ] || { echo "run: Xvfb did not start" >&2; exit 1; }
+}
+
+# The newest picture is always shots/latest.png; older ones are kept up to a limit.
+take_screenshots() {
+    mkdir -p "$shots"
+    trap 'kill "${pause:-}" 2>/dev/null; exit 0' TERM
+    while true; do
+        sleep "$shots_every" &
+        pause=$!
+        wait "$pause"
+        import -window root "$shots/panel-$(date +%Y%m%d-%H%M%S).png" 2>/dev/null || continue
+        ls -1t "$shots"/panel-*.png | tail -n +$((shots_kept + 1)) | xargs -r rm -f
+        cp "$(ls -1t "$shots"/panel-*.png | head -n 1)" "$shots/latest.png"
+    done
+}
+
+if [ -z "${DISPLAY:-}" ]; then
+    start_virtual_display
+    echo "run: no DISPLAY, so the panel runs on the virtual display $DISPLAY."
+    echo "run: a screenshot every ${shots_every} s goes to $shots/ (newest: $shots/latest.png)."
+    take_screenshots &
+    pids+=($!)
+fi
+
+echo "run: simulated controllers from tools/simulator/default-building.scn; frame log: $sim_log"
+echo "run: Ctrl-C stops the panel, the simulator and everything this script started."
+tools/nsrun.sh --sim build/tools/simulator/controller-sim \
+    --scenario tools/simulator/default-building.scn --sim-log "$sim_log" -- build/panel "$@" &
+runner=$!
+pids=("$runner" "${pids[@]}")
+status=0
+wait "$runner" || status=$?
+exit "$status"

@@ -1,5 +1,6 @@
 #include "app/serialports.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -20,36 +21,63 @@ namespace {
 // that must not grow memory.
 constexpr qint64 ReadBufferSize = 4096;
 
-bool isLineFailure(QSerialPort::SerialPortError error)
-{
-    return error == QSerialPort::ReadError || error == QSerialPort::WriteError
-        || error == QSerialPort::ResourceError;
-}
+// A read that finds nothing where the port said there was something is how a hung-up line shows:
+// Qt then reports a read error, and again at once for as long as the event loop turns. A lone one
+// can also happen on a live line, so only a second within this time counts as a failure.
+constexpr qint64 RepeatedReadErrorMs = 100;
 
-void retryOpen(QSerialPort *port)
+// Watches one bus port: a far end that hangs up or fails makes every further read or write fail at
+// once, and the event loop would spin on it. Closing the port stops that; its controllers then go
+// disconnected as on a missing port, and the port is tried again quietly until the line comes back.
+class PortWatcher : public QObject
 {
-    QTimer::singleShot(PortReopenIntervalMs, port, [port] {
-        if (port->isOpen())
+public:
+    explicit PortWatcher(QSerialPort *port)
+        : QObject(port)
+        , port(port)
+    {
+        connect(port, &QSerialPort::errorOccurred, this, &PortWatcher::handleError);
+        reopenTimer.setInterval(PortReopenIntervalMs);
+        connect(&reopenTimer, &QTimer::timeout, this, &PortWatcher::tryReopen);
+    }
+
+private:
+    void handleError(QSerialPort::SerialPortError error)
+    {
+        if (!port->isOpen())
             return;
-        if (port->open(QIODevice::ReadWrite))
-            qDebug("bus port %s open again", qPrintable(port->portName()));
-        else
-            retryOpen(port);
-    });
-}
+        switch (error) {
+        case QSerialPort::ReadError:
+            if (!lastReadError.isValid() || lastReadError.restart() > RepeatedReadErrorMs) {
+                lastReadError.start();
+                return;
+            }
+            break;
+        case QSerialPort::WriteError:
+        case QSerialPort::ResourceError:
+            break;
+        default:
+            return;
+        }
+        qDebug("bus port %s failed (error %d: %s), closed until it can be opened again",
+               qPrintable(port->portName()), int(error), qPrintable(port->errorString()));
+        port->close();
+        lastReadError.invalidate();
+        reopenTimer.start();
+    }
 
-// A far end that hangs up makes every further read fail at once, and the event loop would spin on
-// it. Closing the port stops that; its controllers then go disconnected as on a missing port, until
-// the line comes back.
-void closeOnLineFailure(QSerialPort *port, QSerialPort::SerialPortError error)
-{
-    if (!isLineFailure(error) || !port->isOpen())
-        return;
-    qDebug("bus port %s failed (%s), closed until it can be opened again", qPrintable(port->portName()),
-           qPrintable(port->errorString()));
-    port->close();
-    retryOpen(port);
-}
+    void tryReopen()
+    {
+        if (!port->open(QIODevice::ReadWrite))
+            return;
+        reopenTimer.stop();
+        qDebug("bus port %s open again", qPrintable(port->portName()));
+    }
+
+    QSerialPort *port;
+    QTimer reopenTimer;
+    QElapsedTimer lastReadError;
+};
 } // namespace
 
 QSerialPort *openBusPort(const QString &deviceFile)
@@ -62,8 +90,7 @@ QSerialPort *openBusPort(const QString &deviceFile)
     port->setStopBits(QSerialPort::OneStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
     port->setReadBufferSize(ReadBufferSize);
-    QObject::connect(port, &QSerialPort::errorOccurred, port,
-                     [port](QSerialPort::SerialPortError error) { closeOnLineFailure(port, error); });
+    new PortWatcher(port);
     port->open(QIODevice::ReadWrite);
     return port;
 }

@@ -52,6 +52,7 @@ private slots:
     void tileTouchOpensTheDashboardOfItsController();
     void returnButtonHidesTheScreenAndPollingGoesOn();
     void babblingLineIsCapped();
+    void loneReadErrorKeepsThePortOpen();
     void hungUpPortIsClosedWithoutSpinningAndComesBack();
     void pollsOnceASecondInRealTime();
 
@@ -502,6 +503,23 @@ void TestBusPolling::babblingLineIsCapped()
     tick(1);
     screen->readMyCom();
     QCOMPARE(retry2, 1);
+}
+
+// A hung-up line reports read errors back to back; a live one may report a lone one, which must not
+// cost the bus its port.
+void TestBusPolling::loneReadErrorKeepsThePortOpen()
+{
+    emit port(2)->errorOccurred(QSerialPort::ReadError);
+    QTest::qWait(150);
+    emit port(2)->errorOccurred(QSerialPort::ReadError);
+    QVERIFY(port(2)->isOpen());
+
+    emit port(2)->errorOccurred(QSerialPort::ReadError);
+    emit port(2)->errorOccurred(QSerialPort::ReadError);
+    QVERIFY(!port(2)->isOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(port(2)->isOpen(), 2 * PortReopenIntervalMs);
+    setTurn(2, 0);
+    QCOMPARE(tick(2), hex("AA435800FF"));
 }
 
 void TestBusPolling::hungUpPortIsClosedWithoutSpinningAndComesBack()

@@ -2,14 +2,12 @@
 #include "app/serialports.h"
 
 #include "messagelog.h"
-#include "modalboxes.h"
 #include "paneltest.h"
-#include "pseudoterminal.h"
+#include "busterminals.h"
 
 #include <QSerialPort>
 #include <QtTest>
 
-#include <memory>
 
 // Command frames as they reach the wire, read from the far side of four pseudo-terminals.
 class TestCommandFrames : public QObject
@@ -33,7 +31,7 @@ private slots:
 private:
     QByteArray othersReceived(int channel);
 
-    std::unique_ptr<PseudoTerminal> bus[ChannelCount];
+    BusTerminals buses;
     MainWindow *window = nullptr;
 };
 
@@ -46,14 +44,8 @@ void TestCommandFrames::initTestCase()
 {
     PanelTest::prepareApplication();
     MessageLog::install();
-    for (int channel = 0; channel < ChannelCount; ++channel) {
-        bus[channel] = std::make_unique<PseudoTerminal>();
-        QVERIFY(bus[channel]->isOpen());
-        serialDeviceFiles[channel] = bus[channel]->slavePath();
-    }
-    ModalBoxCloser closer;
+    QVERIFY(buses.openMainWindow());
     window = MainWindow::getInstance();
-    QVERIFY2(closer.seen().isEmpty(), qPrintable(closer.seen().join(QLatin1Char(','))));
     for (int channel = 0; channel < ChannelCount; ++channel)
         QVERIFY(MainWindow::getCom(channel)->isOpen());
 }
@@ -61,8 +53,7 @@ void TestCommandFrames::initTestCase()
 void TestCommandFrames::init()
 {
     MessageLog::clear();
-    for (auto &terminal : bus)
-        terminal->readFor(20);
+    buses.discardPending();
 }
 
 QByteArray TestCommandFrames::othersReceived(int channel)
@@ -70,7 +61,7 @@ QByteArray TestCommandFrames::othersReceived(int channel)
     QByteArray bytes;
     for (int other = 0; other < ChannelCount; ++other) {
         if (other != channel)
-            bytes += bus[other]->readFor(20);
+            bytes += buses.channel(other).readFor(20);
     }
     return bytes;
 }
@@ -105,7 +96,7 @@ void TestCommandFrames::switchCommand()
 
     window->sendLightOpen(tongdao, index, code, on);
 
-    QCOMPARE(bus[tongdao]->read(wire.size()).toHex(' '), wire.toHex(' '));
+    QCOMPARE(buses.channel(tongdao).read(wire.size()).toHex(' '), wire.toHex(' '));
     QCOMPARE(othersReceived(tongdao), QByteArray());
     QCOMPARE(MessageLog::matching(QStringLiteral("~~~sendLightOpen~~~")), QStringList{debugLine});
 }
@@ -140,7 +131,7 @@ void TestCommandFrames::valueCommand()
 
     window->sendLight(tongdao, index, code, value);
 
-    QCOMPARE(bus[tongdao]->read(wire.size()).toHex(' '), wire.toHex(' '));
+    QCOMPARE(buses.channel(tongdao).read(wire.size()).toHex(' '), wire.toHex(' '));
     QCOMPARE(othersReceived(tongdao), QByteArray());
     QCOMPARE(MessageLog::matching(QStringLiteral("~~~sendLight~~~")), QStringList{debugLine});
 }

@@ -1,13 +1,11 @@
 #include "app/mainwindow.h"
-#include "app/serialports.h"
 #include "appliances/curtain.h"
 #include "bus/devicetables.h"
 #include "room/devices.h"
 
 #include "messagelog.h"
-#include "modalboxes.h"
 #include "paneltest.h"
-#include "pseudoterminal.h"
+#include "busterminals.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -15,7 +13,6 @@
 #include <QtTest>
 
 #include <cstddef>
-#include <memory>
 
 // The curtain screen against four pseudo-terminal buses.
 class TestCurtain : public QObject
@@ -42,7 +39,7 @@ private:
     QLabel *caption() const;
     QByteArray quietBuses();
 
-    std::unique_ptr<PseudoTerminal> bus[ChannelCount];
+    BusTerminals buses;
     Curtain *screen = nullptr;
     QStringList constructionLog;
 };
@@ -52,11 +49,6 @@ const QString openLook = QStringLiteral("color: rgb(115, 210, 22);");
 const QString closeLook = QStringLiteral("color: rgb(200, 20, 20);");
 const QString hsQss0 = QStringLiteral("QSlider {height: 40px;}QSlider::groove:horizontal {background: rgb(67,77,85);height: 40px;border: 2px solid rgb(145, 212, 149);border-radius: 20px;}QSlider::handle:horizontal {background: QRadialGradient(cx:0, cy:0, radius: 1, fx:0.5, fy:0.5, stop:0 white, stop:1 rgb(63, 226, 73));border: 1px solid #cccccc;width: 40px;margin: -0px 0;border-radius: 20px;}");
 const QString hsQss1 = QStringLiteral("QSlider::sub-page:horizontal {background: qlineargradient(spread:pad, x1:0, y1:0, x2:1, y2:0, stop:0 rgba(67,77,85, 255), stop:1 rgba(63, 226, 73, 255));height: 40px;border-radius: 20px;}");
-
-QByteArray tablesSnapshot()
-{
-    return QByteArray(reinterpret_cast<const char *>(smallDevInfos), sizeof smallDevInfos);
-}
 
 void select(int index, int tongdao)
 {
@@ -68,14 +60,7 @@ void TestCurtain::initTestCase()
 {
     PanelTest::prepareApplication();
     MessageLog::install();
-    for (int channel = 0; channel < ChannelCount; ++channel) {
-        bus[channel] = std::make_unique<PseudoTerminal>();
-        QVERIFY(bus[channel]->isOpen());
-        serialDeviceFiles[channel] = bus[channel]->slavePath();
-    }
-    ModalBoxCloser closer;
-    MainWindow::getInstance();
-    QCOMPARE(closer.seen(), QStringList());
+    QVERIFY(buses.openMainWindow());
 
     MessageLog::clear();
     screen = Curtain::getInstance();
@@ -104,10 +89,7 @@ QLabel *TestCurtain::caption() const
 
 QByteArray TestCurtain::quietBuses()
 {
-    QByteArray bytes;
-    for (auto &terminal : bus)
-        bytes += terminal->readFor(20);
-    return bytes;
+    return buses.anySent();
 }
 
 void TestCurtain::startsWithOpenCaptionAndNoSpeed()
@@ -152,15 +134,15 @@ void TestCurtain::openAndCloseSendAndStore()
     QFETCH(QByteArray, wire);
     select(index, tongdao);
     smallDevInfos[tongdao][index].curtainOn = open ? 0 : 1;
-    QByteArray expectedTables = tablesSnapshot();
+    QByteArray expectedTables = deviceTablesSnapshot();
     expectedTables[int(sizeof(SmallDevInfo)) * (tongdao * DevicesPerChannel + index)
                    + int(offsetof(SmallDevInfo, curtainOn))] = char(open ? 1 : 0);
 
     QTest::mouseClick(button(open ? "btn_on" : "btn_off"), Qt::LeftButton);
 
-    QCOMPARE(bus[tongdao]->read(wire.size()).toHex(' '), wire.toHex(' '));
+    QCOMPARE(buses.channel(tongdao).read(wire.size()).toHex(' '), wire.toHex(' '));
     QCOMPARE(quietBuses(), QByteArray());
-    QCOMPARE(tablesSnapshot(), expectedTables);
+    QCOMPARE(deviceTablesSnapshot(), expectedTables);
     QCOMPARE(caption()->text(), open ? QStringLiteral("开") : QStringLiteral("关"));
     QCOMPARE(caption()->styleSheet(), open ? openLook : closeLook);
     QCOMPARE(MessageLog::matching(QStringLiteral("on_btn_")),
@@ -172,11 +154,11 @@ void TestCurtain::everyPressSends()
     select(0, 0);
     QTest::mouseClick(button("btn_on"), Qt::LeftButton);
     QTest::mouseClick(button("btn_on"), Qt::LeftButton);
-    QCOMPARE(bus[0]->read(14).toHex(' '), QByteArray::fromHex("AA0004010000FFAA0004010000FF").toHex(' '));
+    QCOMPARE(buses.channel(0).read(14).toHex(' '), QByteArray::fromHex("AA0004010000FFAA0004010000FF").toHex(' '));
     QCOMPARE(int(smallDevInfos[0][0].curtainOn), 1);
 
     QTest::mouseClick(button("btn_off"), Qt::LeftButton);
-    QCOMPARE(bus[0]->read(7).toHex(' '), QByteArray::fromHex("AA0004020000FF").toHex(' '));
+    QCOMPARE(buses.channel(0).read(7).toHex(' '), QByteArray::fromHex("AA0004020000FF").toHex(' '));
     QCOMPARE(int(smallDevInfos[0][0].curtainOn), 0);
     QCOMPARE(caption()->text(), QStringLiteral("关"));
 }
@@ -196,7 +178,7 @@ void TestCurtain::nothingSentWithoutController()
     QFETCH(int, index);
     QFETCH(int, tongdao);
     select(index, tongdao);
-    const QByteArray tables = tablesSnapshot();
+    const QByteArray tables = deviceTablesSnapshot();
     const QString text = caption()->text();
     const QString look = caption()->styleSheet();
 
@@ -204,7 +186,7 @@ void TestCurtain::nothingSentWithoutController()
     QTest::mouseClick(button("btn_off"), Qt::LeftButton);
 
     QCOMPARE(quietBuses(), QByteArray());
-    QCOMPARE(tablesSnapshot(), tables);
+    QCOMPARE(deviceTablesSnapshot(), tables);
     QCOMPARE(caption()->text(), text);
     QCOMPARE(caption()->styleSheet(), look);
     const QStringList logged = {QStringLiteral("on_btn_on_clicked "), QStringLiteral("on_btn_off_clicked ")};
@@ -215,7 +197,7 @@ void TestCurtain::nothingSentWithoutController()
 void TestCurtain::pauseAndSpeedSendNothing()
 {
     select(0, 0);
-    const QByteArray tables = tablesSnapshot();
+    const QByteArray tables = deviceTablesSnapshot();
     auto *speed = screen->findChild<QSlider *>(QStringLiteral("hs_speed"));
 
     QTest::mouseClick(button("btn_pause"), Qt::LeftButton);
@@ -224,7 +206,7 @@ void TestCurtain::pauseAndSpeedSendNothing()
     speed->setSliderDown(false);
 
     QCOMPARE(quietBuses(), QByteArray());
-    QCOMPARE(tablesSnapshot(), tables);
+    QCOMPARE(deviceTablesSnapshot(), tables);
 }
 
 void TestCurtain::captionShowsShownControllersCurtain_data()

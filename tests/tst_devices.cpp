@@ -1,6 +1,5 @@
 #include "app/clockcaption.h"
 #include "app/mainwindow.h"
-#include "app/serialports.h"
 #include "appliances/aircond.h"
 #include "appliances/curtain.h"
 #include "appliances/light1.h"
@@ -10,9 +9,8 @@
 #include "room/devices.h"
 
 #include "messagelog.h"
-#include "modalboxes.h"
 #include "paneltest.h"
-#include "pseudoterminal.h"
+#include "busterminals.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -22,7 +20,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <memory>
 
 // The room dashboard: captions, blinking alarms, switches and their frames, tile reloads, the return
 // button and the clock. One process: the dashboard is created once, by the first test.
@@ -79,7 +76,7 @@ private:
     int runningBlinkTimers() const;
     int shownWarnIcons() const;
 
-    std::unique_ptr<PseudoTerminal> bus[ChannelCount];
+    BusTerminals buses;
     Devices *dashboard = nullptr;
 };
 
@@ -124,22 +121,14 @@ void TestDevices::initTestCase()
 {
     PanelTest::prepareApplication();
     MessageLog::install();
-    for (int channel = 0; channel < ChannelCount; ++channel) {
-        bus[channel] = std::make_unique<PseudoTerminal>();
-        QVERIFY(bus[channel]->isOpen());
-        serialDeviceFiles[channel] = bus[channel]->slavePath();
-    }
-    ModalBoxCloser closer;
-    MainWindow::getInstance();
-    QVERIFY(closer.seen().isEmpty());
+    QVERIFY(buses.openMainWindow());
     PanelTest::createQuietBusControl();
 }
 
 void TestDevices::init()
 {
     resetDeviceTables();
-    for (auto &terminal : bus)
-        terminal->readFor(10);
+    buses.discardPending();
     if (Devices::ifInstance()) {
         for (QWidget *screen : applianceScreens())
             screen->hide();
@@ -172,10 +161,7 @@ void TestDevices::tick(int icon)
 
 QByteArray TestDevices::nothingElseReceived()
 {
-    QByteArray bytes;
-    for (auto &terminal : bus)
-        bytes += terminal->readFor(10);
-    return bytes;
+    return buses.anySent();
 }
 
 QTimer *TestDevices::blinkTimer(int icon) const
@@ -439,7 +425,7 @@ void TestDevices::clearButtonClearsAlarms()
 
     QCOMPARE(smallDevBaojingStates[1][3], 0);
     QCOMPARE(smallDevBaojingStates[1][2], AlarmSmoke);
-    QCOMPARE(bus[1]->read(7).toHex(' '), QByteArray("aa 03 00 00 00 00 ff"));
+    QCOMPARE(buses.channel(1).read(7).toHex(' '), QByteArray("aa 03 00 00 00 00 ff"));
     QCOMPARE(nothingElseReceived(), QByteArray());
 }
 
@@ -503,14 +489,14 @@ void TestDevices::switchSendsFrameAndStores()
     QLabel *state = label(qPrintable(stateLabel));
 
     QTest::mouseClick(onoffButton, Qt::LeftButton);
-    QCOMPARE(bus[tongdao]->read(7).toHex(' '), switchFrame(index, code, true).toHex(' '));
+    QCOMPARE(buses.channel(tongdao).read(7).toHex(' '), switchFrame(index, code, true).toHex(' '));
     QCOMPARE(field(smallDevInfos[tongdao][index], fieldOffset), 1);
     QCOMPARE(onoffButton->styleSheet(), switchOnQss);
     QCOMPARE(state->text(), QStringLiteral("ON"));
     QCOMPARE(state->styleSheet(), QStringLiteral("color: rgb(50, 251, 50);"));
 
     QTest::mouseClick(onoffButton, Qt::LeftButton);
-    QCOMPARE(bus[tongdao]->read(7).toHex(' '), switchFrame(index, code, false).toHex(' '));
+    QCOMPARE(buses.channel(tongdao).read(7).toHex(' '), switchFrame(index, code, false).toHex(' '));
     QCOMPARE(field(smallDevInfos[tongdao][index], fieldOffset), 0);
     QCOMPARE(onoffButton->styleSheet(), switchOffQss);
     QCOMPARE(state->text(), QStringLiteral("OFF"));

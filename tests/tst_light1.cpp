@@ -1,20 +1,17 @@
 #include "app/mainwindow.h"
-#include "app/serialports.h"
 #include "appliances/light1.h"
 #include "bus/devicetables.h"
 #include "room/devices.h"
 
 #include "messagelog.h"
-#include "modalboxes.h"
 #include "paneltest.h"
-#include "pseudoterminal.h"
+#include "busterminals.h"
 
 #include <QPushButton>
 #include <QSlider>
 #include <QtTest>
 
 #include <cstddef>
-#include <memory>
 
 // The lighting screen against four pseudo-terminal buses: what each control sends, what it stores,
 // and how the dimmers look.
@@ -47,7 +44,7 @@ private:
     void release(QSlider *slider, int value);
     QByteArray quietBuses();
 
-    std::unique_ptr<PseudoTerminal> bus[ChannelCount];
+    BusTerminals buses;
     Light1 *screen = nullptr;
     QStringList constructionLog;
 };
@@ -94,12 +91,6 @@ QByteArray frame(int index, int code, int switchByte, int value)
     return QByteArray(bytes, sizeof bytes);
 }
 
-QByteArray tablesSnapshot()
-{
-    return QByteArray(reinterpret_cast<const char *>(smallDevInfos), sizeof smallDevInfos)
-        + QByteArray(reinterpret_cast<const char *>(lightBright), sizeof lightBright);
-}
-
 void select(int index, int tongdao)
 {
     Devices::getInstance(index, tongdao, true);
@@ -112,14 +103,7 @@ void TestLight1::initTestCase()
 {
     PanelTest::prepareApplication();
     MessageLog::install();
-    for (int channel = 0; channel < ChannelCount; ++channel) {
-        bus[channel] = std::make_unique<PseudoTerminal>();
-        QVERIFY(bus[channel]->isOpen());
-        serialDeviceFiles[channel] = bus[channel]->slavePath();
-    }
-    ModalBoxCloser closer;
-    MainWindow::getInstance();
-    QCOMPARE(closer.seen(), QStringList());
+    QVERIFY(buses.openMainWindow());
 
     MessageLog::clear();
     screen = Light1::getInstance();
@@ -156,10 +140,7 @@ void TestLight1::release(QSlider *slider, int value)
 
 QByteArray TestLight1::quietBuses()
 {
-    QByteArray bytes;
-    for (auto &terminal : bus)
-        bytes += terminal->readFor(20);
-    return bytes;
+    return buses.anySent();
 }
 
 void TestLight1::startsWithEveryCircuitOffAndPlain()
@@ -221,14 +202,14 @@ void TestLight1::switchSendsAndStores()
     auto *record = reinterpret_cast<unsigned char *>(&smallDevInfos[tongdao][index]);
     record[field] = on ? 0 : 1;
     screen->updateItems();
-    QByteArray expectedTables = tablesSnapshot();
+    QByteArray expectedTables = deviceTablesSnapshot();
     expectedTables[int(sizeof(SmallDevInfo)) * (tongdao * DevicesPerChannel + index) + field] = char(on ? 1 : 0);
 
     QTest::mouseClick(switchOf(circuit), Qt::LeftButton);
 
-    QCOMPARE(bus[tongdao]->read(wire.size()).toHex(' '), wire.toHex(' '));
+    QCOMPARE(buses.channel(tongdao).read(wire.size()).toHex(' '), wire.toHex(' '));
     QCOMPARE(quietBuses(), QByteArray());
-    QCOMPARE(tablesSnapshot(), expectedTables);
+    QCOMPARE(deviceTablesSnapshot(), expectedTables);
     QCOMPARE(MessageLog::matching(QStringLiteral("on_btn_sw_")),
              QStringList{QStringLiteral("on_btn_sw_%1_clicked: %2").arg(circuit).arg(on ? 1 : 0)});
     QCOMPARE(switchOf(circuit)->styleSheet(), on ? onoffQss1 : onoffQss0);
@@ -246,7 +227,7 @@ void TestLight1::switchingOffDropsBorderKeepsFill()
     QTest::mouseClick(switchOf("main"), Qt::LeftButton);
     QCOMPARE(dimmer("main")->styleSheet(), mainQss0_0 + mainQss1);
     QVERIFY(!dimmer("main")->isEnabled());
-    QCOMPARE(bus[0]->read(7).toHex(' '), frame(0, 10, 2, 0).toHex(' '));
+    QCOMPARE(buses.channel(0).read(7).toHex(' '), frame(0, 10, 2, 0).toHex(' '));
     QCOMPARE(int(smallDevInfos[0][0].mainOn), 0);
 
     QTest::mouseClick(switchOf("main"), Qt::LeftButton);
@@ -301,7 +282,7 @@ void TestLight1::releaseSendsChangedBrightness()
         QCOMPARE(sent, lastSent);
         QCOMPARE(MessageLog::matching(QStringLiteral("on_hs_")), QStringList());
     } else {
-        QCOMPARE(bus[1]->read(wire.size()).toHex(' '), wire.toHex(' '));
+        QCOMPARE(buses.channel(1).read(wire.size()).toHex(' '), wire.toHex(' '));
         QCOMPARE(quietBuses(), QByteArray());
         QCOMPARE(sent, released);
         QCOMPARE(MessageLog::matching(QStringLiteral("on_hs_")),
@@ -320,7 +301,7 @@ void TestLight1::repeatedReleaseSendsOnce()
     release(dimmer("main"), 0);
     release(dimmer("main"), 0);
 
-    QCOMPARE(bus[2]->readFor(50).toHex(' '), frame(0, 10, 0, 0).toHex(' '));
+    QCOMPARE(buses.channel(2).readFor(50).toHex(' '), frame(0, 10, 0, 0).toHex(' '));
     QCOMPARE(int(smallDevInfos[2][0].mainBright), 0);
     QCOMPARE(lightBright[2][0][2], 0);
 }
@@ -340,7 +321,7 @@ void TestLight1::nothingSentWithoutController()
     QFETCH(int, index);
     QFETCH(int, tongdao);
     select(index, tongdao);
-    const QByteArray tables = tablesSnapshot();
+    const QByteArray tables = deviceTablesSnapshot();
 
     for (const QString &circuit : wiredCircuits) {
         const bool wasOn = switchOf(circuit)->isChecked();
@@ -351,14 +332,14 @@ void TestLight1::nothingSentWithoutController()
     }
 
     QCOMPARE(quietBuses(), QByteArray());
-    QCOMPARE(tablesSnapshot(), tables);
+    QCOMPARE(deviceTablesSnapshot(), tables);
     QCOMPARE(MessageLog::matching(QStringLiteral("on_")), QStringList());
 }
 
 void TestLight1::kitchenAndBedroomNeverSend()
 {
     select(0, 0);
-    const QByteArray tables = tablesSnapshot();
+    const QByteArray tables = deviceTablesSnapshot();
 
     for (const QString &circuit : {QStringLiteral("kitchen"), QStringLiteral("bedroom")}) {
         QTest::mouseClick(switchOf(circuit), Qt::LeftButton);
@@ -370,7 +351,7 @@ void TestLight1::kitchenAndBedroomNeverSend()
     }
 
     QCOMPARE(quietBuses(), QByteArray());
-    QCOMPARE(tablesSnapshot(), tables);
+    QCOMPARE(deviceTablesSnapshot(), tables);
     QCOMPARE(MessageLog::matching(QStringLiteral("on_")), QStringList());
     QCOMPARE(MessageLog::matching(QStringLiteral("~~~")), QStringList());
 }

@@ -8,6 +8,7 @@ packages=(
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
     fonts-arphic-ukai fonts-arphic-uming fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick util-linux procps
+    libxcb1-dev libxcb-damage0-dev
 )
 
 missing=()
