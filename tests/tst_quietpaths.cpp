@@ -1,0 +1,293 @@
+#include "app/mainwindow.h"
+#include "app/stylesheet.h"
+#include "appliances/aircond.h"
+#include "appliances/curtain.h"
+#include "appliances/light1.h"
+#include "appliances/tv.h"
+#include "appliances/wind.h"
+#include "bus/buscontrol.h"
+#include "bus/devicetables.h"
+#include "bus/devitem.h"
+#include "room/devices.h"
+
+#include "busterminals.h"
+#include "messagelog.h"
+#include "paneltest.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include <functional>
+
+Q_DECLARE_METATYPE(std::function<void()>)
+
+// What keeps the panel cheap without changing what it shows or sends: no re-polish for a sheet
+// already in place, frames on the wire before the event loop runs, and a bus control screen that
+// stays still while the dashboard covers it.
+class TestQuietPaths : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void sameSheetIsNotSetAgain();
+    void framesAreOnTheWireAtOnce_data();
+    void framesAreOnTheWireAtOnce();
+    void switchFrameLeavesBeforeTheRestyle();
+    void unchangedRefreshRepolishesNothing_data();
+    void unchangedRefreshRepolishesNothing();
+    void coveredTilesTakeCaptionsAtOnceAndColoursWhenUncovered();
+    void latestColourWinsWhileCovered();
+
+private:
+    QLabel *tileLabel(int channel, int index, bool state) const;
+    void selectShownRoom();
+
+    BusTerminals buses;
+    BusControl *busControl = nullptr;
+    Devices *dashboard = nullptr;
+};
+
+namespace {
+const QString normalStateQss = QStringLiteral("QLabel{color: rgb(7, 119, 7);}");
+const QString requestingQss = QStringLiteral("QLabel{color: rgb(235, 197, 84);}");
+const QString alarmQss = QStringLiteral("QLabel{color: rgb(218, 7, 7);}");
+
+// Counts the re-polishes (StyleChange events) of a widget and everything in it.
+class RepolishCounter : public QObject
+{
+public:
+    explicit RepolishCounter(QWidget *root)
+    {
+        root->installEventFilter(this);
+        for (QWidget *widget : root->findChildren<QWidget *>())
+            widget->installEventFilter(this);
+    }
+
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::StyleChange)
+            ++count;
+        return false;
+    }
+};
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+} // namespace
+
+void TestQuietPaths::initTestCase()
+{
+    PanelTest::prepareApplication();
+    MessageLog::install();
+    QVERIFY(buses.openMainWindow());
+    PanelTest::createQuietBusControl();
+    busControl = BusControl::getInstance();
+    busControl->show();
+    dashboard = Devices::getInstance(-1, -1, false);
+}
+
+void TestQuietPaths::init()
+{
+    resetDeviceTables();
+    dashboard->hide();
+    buses.discardPending();
+    MessageLog::clear();
+}
+
+QLabel *TestQuietPaths::tileLabel(int channel, int index, bool state) const
+{
+    auto *panel = busControl->findChild<QFrame *>(QStringLiteral("frame%1").arg(channel + 1));
+    DevItem *tile = panel->findChildren<DevItem *>(QString(), Qt::FindDirectChildrenOnly).value(index);
+    return state ? tile->getLabelState() : tile->getLabelIdx();
+}
+
+// What touching the first tile does.
+void TestQuietPaths::selectShownRoom()
+{
+    dashboard->setIndex(0);
+    dashboard->setTongdao(0);
+    dashboard->updateItems(0, 0);
+    dashboard->show();
+}
+
+void TestQuietPaths::sameSheetIsNotSetAgain()
+{
+    QLabel label;
+    label.setStyleSheet(normalStateQss);
+    // Only a polished widget re-polishes on a new sheet, as every shown one is.
+    label.ensurePolished();
+    RepolishCounter counter(&label);
+    setStyleSheetIfChanged(&label, alarmQss);
+    setStyleSheetIfChanged(&label, alarmQss);
+    QCOMPARE(counter.count, 1);
+    setStyleSheetIfChanged(&label, normalStateQss);
+    QCOMPARE(counter.count, 2);
+    QCOMPARE(label.styleSheet(), normalStateQss);
+}
+
+void TestQuietPaths::framesAreOnTheWireAtOnce_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<std::function<void()>>("send");
+
+    QTest::newRow("poll request") << 2 << hex("AA435800FF") << std::function<void()>([] {
+        BusControl::getInstance()->sendCommand();
+    });
+    QTest::newRow("switch command") << 1 << hex("AA0207010000FF") << std::function<void()>([] {
+        MainWindow::getInstance()->sendLightOpen(1, 2, 7, true);
+    });
+    QTest::newRow("value command") << 3 << hex("AA0109003C00FF") << std::function<void()>([] {
+        MainWindow::getInstance()->sendLight(3, 1, 9, 60);
+    });
+}
+
+// No turn of the event loop between the call and the bytes on the terminal.
+void TestQuietPaths::framesAreOnTheWireAtOnce()
+{
+    QFETCH(int, channel);
+    QFETCH(QByteArray, frame);
+    QFETCH(std::function<void()>, send);
+
+    send();
+    QCOMPARE(buses.channel(channel).readAvailable(), frame);
+}
+
+// The person waits for the appliance: by the time the switch is re-polished, its frame is out.
+void TestQuietPaths::switchFrameLeavesBeforeTheRestyle()
+{
+    selectShownRoom();
+    auto *fanSwitch = dashboard->findChild<QPushButton *>(QStringLiteral("btn_wind_onoff"));
+    QVERIFY(fanSwitch);
+    QByteArray sentBeforeRestyle;
+    class FrameAtRestyle : public QObject
+    {
+    public:
+        FrameAtRestyle(PseudoTerminal &bus, QByteArray &seen)
+            : bus(bus)
+            , seen(seen)
+        {
+        }
+
+    protected:
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::StyleChange && seen.isEmpty())
+                seen = bus.readAvailable();
+            return false;
+        }
+
+    private:
+        PseudoTerminal &bus;
+        QByteArray &seen;
+    } watcher(buses.channel(0), sentBeforeRestyle);
+    fanSwitch->installEventFilter(&watcher);
+
+    QTest::mouseClick(fanSwitch, Qt::LeftButton);
+    fanSwitch->removeEventFilter(&watcher);
+
+    QCOMPARE(sentBeforeRestyle, hex("AA0007010000FF"));
+    QCOMPARE(fanSwitch->styleSheet(), QStringLiteral("border-image: url(:/swon.png);outline: none;"));
+    QCOMPARE(smallDevInfos[0][0].windOn, 1);
+}
+
+void TestQuietPaths::unchangedRefreshRepolishesNothing_data()
+{
+    QTest::addColumn<QString>("screen");
+    QTest::newRow("dashboard tiles") << QStringLiteral("Devices");
+    QTest::newRow("air conditioner") << QStringLiteral("Aircond");
+    QTest::newRow("curtain") << QStringLiteral("Curtain");
+    QTest::newRow("lighting") << QStringLiteral("Light1");
+    QTest::newRow("television") << QStringLiteral("Tv");
+    QTest::newRow("fan") << QStringLiteral("Wind");
+}
+
+// Every full reply reloads the open screens from the tables; a reload that finds what is already
+// shown must not re-polish anything.
+void TestQuietPaths::unchangedRefreshRepolishesNothing()
+{
+    QFETCH(QString, screen);
+    SmallDevInfo &record = smallDevInfos[0][0];
+    record.mainOn = record.spotOn = record.tvOn = record.windOn = record.curtainOn = record.airOn = 1;
+    record.mainBright = 70;
+    record.spotBright = 2;
+    record.airSpeed = 5;
+    selectShownRoom();
+
+    QWidget *shown = dashboard;
+    std::function<void()> reload = [] { Devices::updateItems_sub(0, 0, 0); };
+    if (screen == QLatin1String("Aircond"))
+        shown = Aircond::getInstance(), reload = [] { Aircond::getInstance()->updateItems(); };
+    else if (screen == QLatin1String("Curtain"))
+        shown = Curtain::getInstance(), reload = [] { Curtain::getInstance()->updateItems(); };
+    else if (screen == QLatin1String("Light1"))
+        shown = Light1::getInstance(), reload = [] { Light1::getInstance()->updateItems(); };
+    else if (screen == QLatin1String("Tv"))
+        shown = Tv::getInstance(), reload = [] { Tv::getInstance()->updateItems(); };
+    else if (screen == QLatin1String("Wind"))
+        shown = Wind::getInstance(), reload = [] { Wind::getInstance()->updateItems(); };
+    shown->show();
+    reload();
+
+    RepolishCounter counter(shown);
+    reload();
+    Devices::updateAllSubDevs(0, 0);
+    QCOMPARE(counter.count, 0);
+    shown->hide();
+}
+
+void TestQuietPaths::coveredTilesTakeCaptionsAtOnceAndColoursWhenUncovered()
+{
+    QLabel *state = tileLabel(0, 1, true);
+    QLabel *idx = tileLabel(0, 1, false);
+    busControl->setItemState(1, 0, LinkNormal, 0, 0);
+    QVERIFY(busControl->updatesEnabled());
+
+    selectShownRoom();
+    QVERIFY(busControl->isCovered());
+    QVERIFY(!busControl->updatesEnabled());
+    busControl->setItemState(1, 0, LinkAlarm, 0x80, 0);
+    QCOMPARE(state->text(), QStringLiteral("警报：\n\n烟\n"));
+    QCOMPARE(state->styleSheet(), normalStateQss);
+
+    dashboard->hide();
+    QVERIFY(!busControl->isCovered());
+    QVERIFY(busControl->updatesEnabled());
+    QCOMPARE(state->styleSheet(), alarmQss);
+    QCOMPARE(idx->styleSheet(), alarmQss);
+}
+
+// A poll and its answer while covered: only the answer's colour is ever set.
+void TestQuietPaths::latestColourWinsWhileCovered()
+{
+    QLabel *state = tileLabel(2, 3, true);
+    busControl->setItemState(3, 2, LinkNormal, 0, 0);
+    selectShownRoom();
+    RepolishCounter counter(state);
+
+    busControl->setItemState(3, 2, LinkRequesting, 0, 1);
+    QCOMPARE(state->text(), QStringLiteral("请求中.\n...."));
+    busControl->setItemState(3, 2, LinkNormal, 0, 0);
+    dashboard->hide();
+
+    QCOMPARE(state->text(), QStringLiteral("正常"));
+    QCOMPARE(state->styleSheet(), normalStateQss);
+    QCOMPARE(counter.count, 0);
+
+    selectShownRoom();
+    busControl->setItemState(3, 2, LinkRequesting, 0, 0);
+    dashboard->hide();
+    QCOMPARE(state->styleSheet(), requestingQss);
+}
+
+QTEST_MAIN(TestQuietPaths)
+#include "tst_quietpaths.moc"
