@@ -3,7 +3,8 @@
 #
 #   bench/run.sh [--runs N] [--cpu-seconds S] [--presses P] [--build DIR] [--out FILE]
 #
-# BENCH_SIM and BENCH_NSRUN name another simulator and runner than the project's own.
+# BENCH_PANEL, BENCH_SIM and BENCH_NSRUN name another panel (an older build, to compare), simulator
+# or runner than the project's own.
 # Each run starts its own Xvfb and measures, one after the other, the real panel (through the
 # namespace runner on sixteen simulated controllers) and the floor (bench/floor): start-up to the
 # first window drawn, resident memory, CPU over S seconds and release-to-frame latency. Panel and
@@ -42,7 +43,7 @@ targets=(panel panel-floor bench-probe)
 [ -n "${BENCH_SIM:-}" ] || targets+=(controller-sim)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
 
-panel="$build/panel"
+panel="${BENCH_PANEL:-$build/panel}"
 floor="$build/bench/panel-floor"
 probe="$build/bench/bench-probe"
 sim="${BENCH_SIM:-$build/tools/simulator/controller-sim}"
@@ -221,6 +222,8 @@ extra_mib=$(awk -v p="$p_rss" -v f="$f_rss" 'BEGIN { printf "%.1f", (p - f) / 10
 
 {
     echo "# Panel against floor"
+    echo
+    echo "Panel: \`$panel\`, floor: \`$floor\`."
     echo
     echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores ($(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)),"
     echo "Qt $(pkg-config --modversion Qt5Core 2>/dev/null || echo 5), Xvfb 1920x1080x24, $runs runs each, alternating;"
