@@ -2,6 +2,7 @@
 
 #include <QSerialPort>
 #include <QTimer>
+#include <QVariant>
 
 QSerialPort *myCom1 = nullptr;
 QSerialPort *myCom2 = nullptr;
@@ -51,6 +52,22 @@ void closeOnLineFailure(QSerialPort *port, QSerialPort::SerialPortError error)
     retryOpen(port);
 }
 } // namespace
+
+bool writeFrame(QSerialPort *port, const QByteArray &frame)
+{
+    if (!port || !port->isOpen())
+        return false;
+    // Said once per stall rather than per frame: the line may stay stuck for hours.
+    static const char *const stalledProperty = "busStalled";
+    if (port->bytesToWrite() + frame.size() > WriteBacklogLimit) {
+        if (!port->property(stalledProperty).toBool())
+            qDebug("bus port %s takes no bytes, frames dropped", qPrintable(port->portName()));
+        port->setProperty(stalledProperty, true);
+        return false;
+    }
+    port->setProperty(stalledProperty, false);
+    return port->write(frame) == frame.size();
+}
 
 QSerialPort *openBusPort(const QString &deviceFile)
 {

@@ -4,6 +4,7 @@
 #include "app/clockcaption.h"
 #include "app/mainwindow.h"
 #include "app/screeninstance.h"
+#include "app/serialports.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
 #include "bus/wire.h"
@@ -205,7 +206,7 @@ void BusControl::pollChannel(int channel, bool &started)
     if (port->isOpen()) {
         // Whatever is waiting now answers an earlier poll; it must not pass for this one's reply.
         port->clear(QSerialPort::Input);
-        port->write(Wire::pollRequest(devAddress[index]));
+        writeFrame(port, Wire::pollRequest(devAddress[index]));
     }
     setItemState(index, channel, LinkRequesting, 0, retry);
     ++retry;
