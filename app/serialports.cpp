@@ -57,15 +57,17 @@ bool writeFrame(QSerialPort *port, const QByteArray &frame)
 {
     if (!port || !port->isOpen())
         return false;
-    // Said once per stall rather than per frame: the line may stay stuck for hours.
+    // Said once per stall rather than per frame, as the line may stay stuck for hours; a stall ends
+    // when the backlog has drained.
     static const char *const stalledProperty = "busStalled";
+    if (port->bytesToWrite() == 0)
+        port->setProperty(stalledProperty, false);
     if (port->bytesToWrite() + frame.size() > WriteBacklogLimit) {
         if (!port->property(stalledProperty).toBool())
             qDebug("bus port %s takes no bytes, frames dropped", qPrintable(port->portName()));
         port->setProperty(stalledProperty, true);
         return false;
     }
-    port->setProperty(stalledProperty, false);
     return port->write(frame) == frame.size();
 }
 
