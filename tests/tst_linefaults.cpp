@@ -311,6 +311,7 @@ void TestLineFaults::farEndHangsUpAndComesBack()
 
     const int pollsOnBus0 = buses[0]->pollsReceived();
     const double share = cpuShareOver(2000);
+    qInfo("with bus 3 hung up: %.1f %% of a core", share * 100);
     QVERIFY2(share < 0.15, qPrintable(QString::number(share)));
     QVERIFY(buses[0]->pollsReceived() >= pollsOnBus0 + 1);
     const auto anyOffline = [this] {
@@ -350,6 +351,7 @@ void TestLineFaults::portErrorClosesItUntilItOpensAgain()
     QTRY_VERIFY_WITH_TIMEOUT(!port(3)->isOpen(), 3000);
     QVERIFY(!MessageLog::matching(QStringLiteral("bus port")).filter(QStringLiteral("failed")).isEmpty());
     const double share = cpuShareOver(1000);
+    qInfo("with the failed port closed: %.1f %% of a core", share * 100);
     QVERIFY2(share < 0.15, qPrintable(QString::number(share)));
 
     QTRY_VERIFY_WITH_TIMEOUT(port(3)->isOpen(), 2 * PortReopenIntervalMs);

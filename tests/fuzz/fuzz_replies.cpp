@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
