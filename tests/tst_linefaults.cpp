@@ -43,10 +43,7 @@ const char *const deviceNames[ChannelCount] = {"ttyS2", "ttyS4", "ttyS5", "ttyS7
 class SimulatedBus
 {
 public:
-    SimulatedBus(int channel, const QStringList &controllers) : channel(channel), controllers(controllers)
-    {
-        QVERIFY(dir.isValid());
-    }
+    SimulatedBus(int channel, const QStringList &controllers) : channel(channel), controllers(controllers) {}
     ~SimulatedBus() { stop(); }
 
     QString devicePath() const { return dir.filePath(QLatin1String(deviceNames[channel])); }
@@ -54,6 +51,8 @@ public:
 
     bool start()
     {
+        if (!dir.isValid())
+            return false;
         QStringList arguments{QStringLiteral("--links"), dir.path(), QStringLiteral("--log"), logPath(),
                               QStringLiteral("--seed"), QString::number(7 + channel)};
         for (const QString &controller : controllers)

@@ -220,10 +220,10 @@ bool PanelSession::windowExists(const QString &title)
                     QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')});
 }
 
-bool PanelSession::click(int x, int y)
+bool PanelSession::click(int x, int y, int button)
 {
     return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
-                    QStringLiteral("click"), QStringLiteral("1")});
+                    QStringLiteral("click"), QString::number(button)});
 }
 
 bool PanelSession::press(int x, int y)

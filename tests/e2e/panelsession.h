@@ -45,7 +45,8 @@ public:
     bool windowVisible(const QString &title);
     bool windowExists(const QString &title);
 
-    bool click(int x, int y);
+    // Button 1 is the left one; 2, the middle one, sets a slider where it presses.
+    bool click(int x, int y, int button = 1);
     bool press(int x, int y);
     bool release(int x, int y);
     bool drag(int fromX, int fromY, int toX, int toY, int steps = 10);

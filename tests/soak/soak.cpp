@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +33,7 @@ struct Press
 {
     int x;
     int y;
+    int button = 1; // the middle button (2) sets a slider where it presses, and releases it
 };
 
 struct Sample
@@ -43,9 +45,14 @@ struct Sample
     int polls = 0;
 };
 
-Press appliance(int x, int y)
+Press appliance(int x, int y, int button = 1)
 {
-    return {ApplianceX + x, ApplianceY + y};
+    return {ApplianceX + x, ApplianceY + y, button};
+}
+
+Press slider(int x, int y)
+{
+    return appliance(x, y, 2);
 }
 
 // One visit of a controller's dashboard and of its five appliance screens, pressing what each has.
@@ -55,14 +62,17 @@ QVector<Press> tourOf(int index)
     presses << Press{280, 805} << Press{650, 805} << Press{1040, 805}  // dashboard switches
             << Press{1400, 805} << Press{1750, 805} << Press{480, 220}; // and the clear button
     presses << Press{210, 720} << appliance(650, 440) << appliance(140, 440) << appliance(390, 440)
-            << appliance(140, 610) << appliance(490, 610) << appliance(300, 735) << appliance(650, 735)
+            << appliance(140, 610) << appliance(490, 610) << slider(300 + 40 * index, 735)
             << appliance(710, 75);                                      // air conditioner
     presses << Press{580, 720} << appliance(390, 685) << appliance(390, 270) << appliance(280, 380)
-            << appliance(120, 400) << appliance(650, 700) << appliance(710, 65); // television
-    presses << Press{970, 720} << appliance(725, 145) << appliance(200, 275) << appliance(500, 405)
-            << appliance(725, 535) << appliance(710, 55);               // lighting
+            << slider(120, 400 + 30 * index) << slider(650, 700 - 30 * index) << appliance(710, 65); // television
+    // A dimmer sends only while its circuit is on, so each circuit's switch is pressed before and
+    // after it, on every other visit leaving it on.
+    presses << Press{970, 720} << slider(200 + 60 * index, 145) << appliance(725, 145)
+            << slider(250 + 50 * index, 275) << appliance(725, 275) << appliance(725, 405)
+            << slider(500 - 40 * index, 405) << appliance(725, 535) << appliance(710, 55); // lighting
     presses << Press{1330, 720} << appliance(150, 650) << appliance(400, 650) << appliance(650, 650)
-            << appliance(300, 465) << appliance(730, 75);               // curtain
+            << slider(300 + 50 * index, 465) << appliance(730, 75);        // curtain
     presses << Press{1680, 720} << appliance(380, 625) << appliance(690, 85); // fan
     presses << Press{1833, 993};                                        // back to the bus control screen
     return presses;
@@ -153,6 +163,7 @@ struct Frames
 {
     int polls = 0;
     int commands = 0;
+    QMap<int, int> commandsByCode; // byte 2 of the command frame
     int replies = 0;
     int junk = 0;
     int events = 0;
@@ -162,8 +173,12 @@ Frames countFrames(const PanelSession &session)
 {
     Frames frames;
     for (const SimLogLine &line : session.simulatorLog()) {
-        if (line.kind == QLatin1String("rx"))
-            ++(line.bytes.startsWith("\xAA\x43\x58") ? frames.polls : frames.commands);
+        if (line.kind == QLatin1String("rx") && line.bytes.startsWith("\xAA\x43\x58")) {
+            ++frames.polls;
+        } else if (line.kind == QLatin1String("rx")) {
+            ++frames.commands;
+            ++frames.commandsByCode[line.bytes.size() > 2 ? quint8(line.bytes.at(2)) : -1];
+        }
         else if (line.kind == QLatin1String("tx"))
             ++frames.replies;
         else if (line.kind == QLatin1String("junk"))
@@ -234,7 +249,7 @@ bool Soak::start(QString *error)
 bool Soak::press(const Press &where)
 {
     ++presses;
-    if (!session.click(where.x, where.y))
+    if (!session.click(where.x, where.y, where.button))
         return false;
     QTest::qWait(PressPauseMs);
     return true;
@@ -328,6 +343,10 @@ int Soak::report(const QString &samplesPath)
             .arg(cpuShare * 100, 0, 'f', 1).arg(steadyShare * 100, 0, 'f', 1));
     say(QStringLiteral("frames: %1 poll requests, %2 commands, %3 replies written, %4 junk, %5 scenario events")
             .arg(frames.polls).arg(frames.commands).arg(frames.replies).arg(frames.junk).arg(frames.events));
+    QStringList byCode;
+    for (auto entry = frames.commandsByCode.cbegin(); entry != frames.commandsByCode.cend(); ++entry)
+        byCode << QStringLiteral("%1: %2").arg(entry.key()).arg(entry.value());
+    say(QStringLiteral("commands by code: ") + byCode.join(QStringLiteral(", ")));
 
     QStringList failures;
     if (!failure.isEmpty())
@@ -342,6 +361,12 @@ int Soak::report(const QString &samplesPath)
     const double expectedPolls = 4 * (last.seconds - first.seconds - 5);
     if (frames.polls < 0.9 * expectedPolls)
         failures << QStringLiteral("only %1 poll requests, %2 expected").arg(frames.polls).arg(int(expectedPolls));
+    // Curtain, television, air conditioner, fan and the three light circuits: every appliance screen
+    // and the dashboard's switches were reached and their frames went out.
+    for (const int code : {4, 5, 6, 7, 8, 9, 10}) {
+        if (failure.isEmpty() && !frames.commandsByCode.contains(code))
+            failures << QStringLiteral("no command with code %1 reached the bus").arg(code);
+    }
     for (const QString &reason : qAsConst(failures))
         say(QStringLiteral("FAILED: ") + reason);
     if (failures.isEmpty())
