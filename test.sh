@@ -8,3 +8,5 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
 cd build
 ctest --output-on-failure -j "$(nproc)"
+# A minute of fuzzing the reply handling, on the checked build (clang, sanitizers).
+cd .. && tools/fuzz.sh 60

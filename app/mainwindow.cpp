@@ -108,15 +108,10 @@ void MainWindow::sendLight(int tongdao, int index, int code, int value)
 }
 
 // Fire and forget: the controller's new state comes back with its next poll reply. A port that is
-// not open is left alone rather than warned about on every command. The frame goes out before the
-// event loop repaints the control that sent it, not after.
+// not open, or whose line is stuck, is left alone rather than warned about on every command.
 void MainWindow::writeCommandFrame(int tongdao)
 {
-    QSerialPort *port = getCom(tongdao);
-    if (port && port->isOpen()) {
-        port->write(Wire::toBytes(cmdFrame[tongdao]));
-        port->flush();
-    }
+    writeFrame(getCom(tongdao), Wire::toBytes(cmdFrame[tongdao]));
 }
 
 void MainWindow::mousePressEvent(QMouseEvent *event)

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTimer>
+#include <QVariant>
 
 QSerialPort *myCom1 = nullptr;
 QSerialPort *myCom2 = nullptr;
@@ -79,6 +80,27 @@ private:
     QElapsedTimer lastReadError;
 };
 } // namespace
+
+bool writeFrame(QSerialPort *port, const QByteArray &frame)
+{
+    if (!port || !port->isOpen())
+        return false;
+    // Said once per stall rather than per frame, as the line may stay stuck for hours; a stall ends
+    // when the backlog has drained.
+    static const char *const stalledProperty = "busStalled";
+    if (port->bytesToWrite() == 0)
+        port->setProperty(stalledProperty, false);
+    if (port->bytesToWrite() + frame.size() > WriteBacklogLimit) {
+        if (!port->property(stalledProperty).toBool())
+            qDebug("bus port %s takes no bytes, frames dropped", qPrintable(port->portName()));
+        port->setProperty(stalledProperty, true);
+        return false;
+    }
+    // No flush(): it writes whether or not the line can take the bytes, and on a full line Qt reports
+    // that as a resource error, which is also how a hung-up line shows. The bytes leave when the
+    // port's write notifier says the line takes them, on the next turn of the event loop.
+    return port->write(frame) == frame.size();
+}
 
 QSerialPort *openBusPort(const QString &deviceFile)
 {

@@ -19,6 +19,14 @@ extern QString serialDeviceFiles[ChannelCount];
 // How often a port that failed while in use is tried again.
 constexpr int PortReopenIntervalMs = 3000;
 
+// What a port may hold back for a bus that does not take its bytes: about four seconds of the line.
+// A line that falls this far behind is stuck, and frames beyond it are dropped whole.
+constexpr qint64 WriteBacklogLimit = 4096;
+
+// Writes one frame to an open port whose backlog has room. Commands and polls are fire-and-forget,
+// so a dropped frame costs no more than a lost one on the wire. False when nothing was written.
+bool writeFrame(QSerialPort *port, const QByteArray &frame);
+
 // A port with the bus settings (9600 8N1, no flow control), opened for reading and writing if it
 // can be. A port that fails later (hang-up, read or write error) is closed and reopened quietly.
 QSerialPort *openBusPort(const QString &deviceFile);

@@ -5,6 +5,7 @@
 #include "app/mainwindow.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
+#include "app/serialports.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
 #include "bus/wire.h"
@@ -222,10 +223,8 @@ void BusControl::pollChannel(int channel, bool &started)
     QSerialPort *port = MainWindow::getCom(channel);
     if (port->isOpen()) {
         // Whatever is waiting now answers an earlier poll; it must not pass for this one's reply.
-        // The request goes out at once, not on a later turn of the event loop.
         port->clear(QSerialPort::Input);
-        port->write(Wire::pollRequest(devAddress[index]));
-        port->flush();
+        writeFrame(port, Wire::pollRequest(devAddress[index]));
     }
     setItemState(index, channel, LinkRequesting, 0, retry);
     ++retry;

@@ -116,6 +116,7 @@ private slots:
     void behaviourShapesTheAnswer();
     void garbageAndRandomRepeatWithTheSeed();
     void randomMixesTheBehaviours();
+    void babblerStreamsAtTheLineRateAndAnswersNothing();
 
     // commands
     void commandChangesOneByte_data();
@@ -263,6 +264,31 @@ void TestSimulator::garbageAndRandomRepeatWithTheSeed()
         QCOMPARE(a, b);
         QVERIFY2(a != c, setting);
     }
+}
+
+// 960 bytes a second, as a 9600-baud line carries, whether polled or not, until it stops babbling.
+void TestSimulator::babblerStreamsAtTheLineRateAndAnswersNothing()
+{
+    SimBus bus(2, 1);
+    bus.ensureController(3).setBehaviour(Behaviour::Babble);
+    QSignalSpy sent(&bus, &SimBus::transmit);
+    bus.controllersChanged();
+
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_VERIFY_WITH_TIMEOUT(sent.count() >= 10, 2000);
+    int total = 0;
+    for (const QList<QVariant> &write : qAsConst(sent))
+        total += write.at(0).toByteArray().size();
+    const double bytesPerSecond = total * 1000.0 / clock.elapsed();
+    QVERIFY2(bytesPerSecond > 480 && bytesPerSecond < 1200, qPrintable(QString::number(bytesPerSecond)));
+
+    bus.ensureController(3).setBehaviour(Behaviour::Silent);
+    bus.controllersChanged();
+    sent.clear();
+    bus.receive(bytes("AA 43 58 03 FF"));
+    QVERIFY(sent.isEmpty());
+    QVERIFY(!sent.wait(200));
 }
 
 void TestSimulator::randomMixesTheBehaviours()

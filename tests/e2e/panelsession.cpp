@@ -1,7 +1,9 @@
 #include "panelsession.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -118,16 +120,47 @@ bool PanelSession::startPanel(const QString &scenario, QString *error)
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
     m_panel->setProcessEnvironment(environment);
-    m_panel->start(QStringLiteral(NSRUN_SCRIPT),
-                   {QStringLiteral("--sim"), QStringLiteral(CONTROLLER_SIM),
-                    QStringLiteral("--scenario"), scenario,
-                    QStringLiteral("--sim-log"), logPath(m_dir),
-                    QStringLiteral("--"), QStringLiteral(PANEL_BINARY)});
+    QStringList arguments{QStringLiteral("--sim"), QStringLiteral(CONTROLLER_SIM),
+                          QStringLiteral("--scenario"), scenario,
+                          QStringLiteral("--sim-log"), logPath(m_dir)};
+    for (const QString &argument : qAsConst(m_simArguments))
+        arguments << QStringLiteral("--sim-arg") << argument;
+    arguments << QStringLiteral("--") << QStringLiteral(PANEL_BINARY);
+    m_panel->start(QStringLiteral(NSRUN_SCRIPT), arguments);
     if (!m_panel->waitForStarted(ToolTimeoutMs)) {
         *error = QStringLiteral("the namespace runner did not start: ") + m_panel->errorString();
         return false;
     }
     return true;
+}
+
+qint64 PanelSession::panelPid() const
+{
+    if (m_panel->state() != QProcess::Running)
+        return 0;
+    // The runner's descendants, generation by generation, until one is the panel itself.
+    QVector<qint64> generation{m_panel->processId()};
+    const QFileInfo panelBinary(QStringLiteral(PANEL_BINARY));
+    for (int depth = 0; depth < 6 && !generation.isEmpty(); ++depth) {
+        QVector<qint64> children;
+        const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &entry : entries) {
+            bool numeric = false;
+            const qint64 pid = entry.toLongLong(&numeric);
+            if (!numeric)
+                continue;
+            const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+            // The parent is the second field after the command name, which may hold blanks.
+            const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() < 2 || !generation.contains(fields.at(1).toLongLong()))
+                continue;
+            if (readFile(QStringLiteral("/proc/%1/comm").arg(pid)).trimmed() == panelBinary.fileName().toLocal8Bit())
+                return pid;
+            children << pid;
+        }
+        generation = children;
+    }
+    return 0;
 }
 
 void PanelSession::stop()
@@ -187,10 +220,10 @@ bool PanelSession::windowExists(const QString &title)
                     QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')});
 }
 
-bool PanelSession::click(int x, int y)
+bool PanelSession::click(int x, int y, int button)
 {
     return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
-                    QStringLiteral("click"), QStringLiteral("1")});
+                    QStringLiteral("click"), QString::number(button)});
 }
 
 bool PanelSession::press(int x, int y)

@@ -34,6 +34,10 @@ public:
 
     // Starts X, the simulator with the scenario, and the panel; returns once the main window shows.
     bool start(const QString &scenario, QString *error);
+    // More arguments for the simulator (for example "--seed", "7"); set before start().
+    void setSimulatorArguments(const QStringList &arguments) { m_simArguments = arguments; }
+    // The panel's own process inside the runner, 0 when it is not running.
+    qint64 panelPid() const;
     void stop();
 
     int display() const { return m_display; }
@@ -41,7 +45,8 @@ public:
     bool windowVisible(const QString &title);
     bool windowExists(const QString &title);
 
-    bool click(int x, int y);
+    // Button 1 is the left one; 2, the middle one, sets a slider where it presses.
+    bool click(int x, int y, int button = 1);
     bool press(int x, int y);
     bool release(int x, int y);
     bool drag(int fromX, int fromY, int toX, int toY, int steps = 10);
@@ -75,5 +80,6 @@ private:
     QProcess *m_xserver = nullptr;
     QProcess *m_panel = nullptr;
     QByteArray m_debug;
+    QStringList m_simArguments;
     int m_display = -1;
 };

@@ -5,7 +5,7 @@
 
 namespace {
 
-const std::array<std::pair<Behaviour, const char *>, 10> namedBehaviours{{
+const std::array<std::pair<Behaviour, const char *>, 11> namedBehaviours{{
     {Behaviour::Full, "full"},
     {Behaviour::Short, "short"},
     {Behaviour::Silent, "silent"},
@@ -16,6 +16,7 @@ const std::array<std::pair<Behaviour, const char *>, 10> namedBehaviours{{
     {Behaviour::Split, "split"},
     {Behaviour::Slow, "slow"},
     {Behaviour::Random, "random"},
+    {Behaviour::Babble, "babble"},
 }};
 
 } // namespace

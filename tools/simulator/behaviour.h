@@ -17,6 +17,7 @@ enum class Behaviour {
     Split,        // full reply in two writes with a gap
     Slow,         // full reply after a delay
     Random,       // seeded mix of all of the above, for soak runs
+    Babble,       // no answer, but a stream of random bytes at the line's rate, polled or not
 };
 
 QString behaviourName(Behaviour behaviour);

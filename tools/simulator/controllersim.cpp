@@ -53,6 +53,8 @@ void ControllerSim::setUpControllers()
 {
     for (const Scenario::Entry &entry : m_scenario.controllers())
         entry.patch.applyTo(m_buses.at(entry.channel)->ensureController(entry.index));
+    for (SimBus *bus : m_buses)
+        bus->controllersChanged();
 }
 
 bool ControllerSim::openPorts(QString *error)
@@ -96,6 +98,7 @@ void ControllerSim::start()
 void ControllerSim::applyEvent(const Scenario::Entry &event)
 {
     event.patch.applyTo(m_buses.at(event.channel)->ensureController(event.index));
+    m_buses.at(event.channel)->controllersChanged();
     if (m_log)
         m_log->event(event.channel, QStringLiteral("idx%1 %2").arg(event.index).arg(event.patch.text()));
 }

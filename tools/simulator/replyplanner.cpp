@@ -46,6 +46,7 @@ QVector<ReplyChunk> ReplyPlanner::planFor(Behaviour behaviour, const ControllerS
         return {{0, ControllerState::shortReply(index, controller.alarm())}};
     case Behaviour::Silent:
     case Behaviour::Random:
+    case Behaviour::Babble: // its stream never stops, so it answers nothing in particular
         return {};
     case Behaviour::BadChecksum: {
         QByteArray bad = full;

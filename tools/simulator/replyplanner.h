@@ -24,6 +24,9 @@ public:
 
     QVector<ReplyChunk> plan(const ControllerState &controller, quint8 index);
 
+    // Random bytes, for a babbling controller.
+    QByteArray noise(int count) { return randomBytes(count); }
+
     static constexpr int TruncatedSize = 30;
 
 private:

@@ -2,11 +2,42 @@
 
 #include <QTimer>
 
+namespace {
+// 9600 baud with start and stop bits carries 960 bytes a second: 48 every 50 ms.
+constexpr int BabbleIntervalMs = 50;
+constexpr int BabbleBytes = 48;
+} // namespace
+
 SimBus::SimBus(int channel, quint32 seed, QObject *parent)
     : QObject(parent)
     , m_channel(channel)
     , m_planner(seed + quint32(channel)) // each bus its own sequence, all from one seed
+    , m_babble(new QTimer(this))
 {
+    m_babble->setInterval(BabbleIntervalMs);
+    connect(m_babble, &QTimer::timeout, this, &SimBus::babble);
+}
+
+void SimBus::controllersChanged()
+{
+    if (anyBabbling())
+        m_babble->start();
+    else
+        m_babble->stop();
+}
+
+bool SimBus::anyBabbling() const
+{
+    for (const auto &controller : m_controllers) {
+        if (controller && controller->behaviour() == Behaviour::Babble)
+            return true;
+    }
+    return false;
+}
+
+void SimBus::babble()
+{
+    emit transmit(m_planner.noise(BabbleBytes));
 }
 
 ControllerState *SimBus::controller(int index)

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QObject>
 
+class QTimer;
+
 #include <array>
 #include <optional>
 
@@ -25,6 +27,8 @@ public:
     // nullptr while that controller is absent.
     ControllerState *controller(int index);
     ControllerState &ensureController(int index);
+    // Call after changing a controller's behaviour: starts or stops a babbling controller's stream.
+    void controllersChanged();
 
 public slots:
     void receive(const QByteArray &bytes);
@@ -39,9 +43,12 @@ private:
     void answerPoll(quint8 address);
     void applyCommand(const ScannedFrame &frame);
     void send(const ReplyChunk &chunk);
+    bool anyBabbling() const;
+    void babble();
 
     int m_channel = 0;
     FrameScanner m_scanner;
     ReplyPlanner m_planner;
     std::array<std::optional<ControllerState>, Controllers> m_controllers;
+    QTimer *m_babble = nullptr;
 };

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs the real panel for SECONDS (default 600) on sixteen simulated controllers in the seeded random
+# mix, pressing on every screen, and fails on a crash, on growth of memory or descriptors, or when
+# polling stops. Uses the build of ./test.sh (BUILD_DIR, default build); samples go to
+# BUILD_DIR/soak-samples.tsv.
+#   tools/soak.sh            # the ten minutes of CI
+#   tools/soak.sh 3600 7     # an hour, seed 7
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-600}"
+seed="${2:-1}"
+build_dir="${BUILD_DIR:-build}"
+
+tools/install-deps.sh
+if [ ! -f "$build_dir/build.ninja" ] && [ ! -f "$build_dir/Makefile" ]; then
+    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$build_dir" -j "$(nproc)" --target panel controller-sim panel-soak
+
+"$build_dir/tests/soak/panel-soak" --duration "$seconds" --seed "$seed" --samples "$build_dir/soak-samples.tsv"
