@@ -54,6 +54,21 @@ bool PanelSession::start(const QString &scenario, QString *error)
         *error = QStringLiteral("no temporary folder");
         return false;
     }
+    // Another X server going away at the same moment can take the new display's socket with it
+    // after it took connections: start both again on a fresh display then.
+    for (int attempt = 0; attempt < XStartAttempts; ++attempt) {
+        if (startOnce(scenario, error))
+            return true;
+        if (!debugOutput().contains(QLatin1String("could not connect to display")))
+            return false;
+        stop();
+        m_debug.clear();
+    }
+    return false;
+}
+
+bool PanelSession::startOnce(const QString &scenario, QString *error)
+{
     if (!startX(error) || !startPanel(scenario, error))
         return false;
     // A port that does not open shows a modal warning before the main window.

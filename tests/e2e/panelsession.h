@@ -68,6 +68,7 @@ public:
     static bool holdsFor(const std::function<bool()> &condition, int periodMs);
 
 private:
+    bool startOnce(const QString &scenario, QString *error);
     bool startX(QString *error);
     bool startXOnce(QString *error);
     bool startPanel(const QString &scenario, QString *error);
