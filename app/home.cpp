@@ -3,6 +3,20 @@
 
 #include "app/screeninstance.h"
 #include "bus/buscontrol.h"
+#include "bus/housealarms.h"
+
+namespace {
+// Lines beyond these would run off the alarm panel; the rest are counted instead.
+constexpr int ShownAlarmLines = 5;
+
+QString alarmLine(const HouseAlarms::Raised &alarm)
+{
+    return QStringLiteral("通道%1  Control - %2  %3")
+        .arg(alarm.tongdao + 1)
+        .arg(alarm.index)
+        .arg(alarmCaptions(alarm.alarmBits).join(QLatin1Char(' ')));
+}
+} // namespace
 
 Home *Home::instance = nullptr;
 
@@ -18,6 +32,8 @@ Home::Home(QWidget *parent)
 {
     ui->setupUi(this);
     setFramelessFlags(this);
+    connect(HouseAlarms::instance(), &HouseAlarms::changed, this, &Home::showHouseAlarms);
+    showHouseAlarms();
 }
 
 Home::~Home()
@@ -44,4 +60,30 @@ void Home::on_pushButton_clicked()
 void Home::on_pushButton_2_clicked()
 {
     BusControl::getInstance()->show();
+}
+
+// Every controller in alarm, wherever it is: the panel's way back to an alarm on a bus or in a room
+// that is not in view.
+void Home::showHouseAlarms()
+{
+    const QVector<HouseAlarms::Raised> alarms = HouseAlarms::instance()->raised();
+    ui->btn_alarm->setVisible(!alarms.isEmpty());
+    if (alarms.isEmpty())
+        return;
+    QStringList lines{QStringLiteral("警报：")};
+    for (int i = 0; i < alarms.size() && i < ShownAlarmLines; ++i)
+        lines << alarmLine(alarms.at(i));
+    if (alarms.size() > ShownAlarmLines)
+        lines << QStringLiteral("另有%1处").arg(alarms.size() - ShownAlarmLines);
+    ui->btn_alarm->setText(lines.join(QLatin1Char('\n')));
+}
+
+// Opens the bus control screen on the channel of the first alarm listed.
+void Home::on_btn_alarm_clicked()
+{
+    const QVector<HouseAlarms::Raised> alarms = HouseAlarms::instance()->raised();
+    BusControl *busControl = BusControl::getInstance();
+    if (!alarms.isEmpty())
+        busControl->showChannel(alarms.first().tongdao);
+    busControl->show();
 }

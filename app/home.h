@@ -23,9 +23,12 @@ protected:
 private slots:
     void on_pushButton_clicked();
     void on_pushButton_2_clicked();
+    void on_btn_alarm_clicked();
 
 private:
     explicit Home(QWidget *parent = nullptr);
+
+    void showHouseAlarms();
 
     static Home *instance;
 

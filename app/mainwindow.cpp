@@ -81,37 +81,40 @@ QSerialPort *MainWindow::getCom(int channel)
     }
 }
 
-void MainWindow::sendLightOpen(int tongdao, int index, int code, bool on)
+bool MainWindow::sendLightOpen(int tongdao, int index, int code, bool on)
 {
     if (!isChannel(tongdao)) {
         qDebug("~~~sendLightOpen~~~: no channel %d, nothing sent", tongdao);
-        return;
+        return false;
     }
     Wire::CommandFrame &frame = cmdFrame[tongdao];
     Wire::fillSwitchCommand(frame, index, code, on);
-    writeCommandFrame(tongdao);
+    const bool sent = writeCommandFrame(tongdao);
     qDebug("~~~sendLightOpen~~~: %d %d %d %d %d %d %d",
            frame[0], frame[1], frame[2], frame[3], frame[4], frame[5], frame[6]);
+    return sent;
 }
 
-void MainWindow::sendLight(int tongdao, int index, int code, int value)
+bool MainWindow::sendLight(int tongdao, int index, int code, int value)
 {
     if (!isChannel(tongdao)) {
         qDebug("~~~sendLight~~~: no channel %d, nothing sent", tongdao);
-        return;
+        return false;
     }
     Wire::CommandFrame &frame = cmdFrame[tongdao];
     Wire::fillValueCommand(frame, index, code, value);
-    writeCommandFrame(tongdao);
+    const bool sent = writeCommandFrame(tongdao);
     qDebug("~~~sendLight~~~: %d %d %d %d %d %d %d",
            frame[0], frame[1], frame[2], frame[3], frame[4], frame[5], frame[6]);
+    return sent;
 }
 
-// Fire and forget: the controller's new state comes back with its next poll reply. A port that is
-// not open, or whose line is stuck, is left alone rather than warned about on every command.
-void MainWindow::writeCommandFrame(int tongdao)
+// The controller's new state comes back with its next poll reply. A port that is not open, or whose
+// line is stuck, gets nothing, and the caller hears so: it tells the person on the screen rather
+// than in a line per command.
+bool MainWindow::writeCommandFrame(int tongdao)
 {
-    writeFrame(getCom(tongdao), Wire::toBytes(cmdFrame[tongdao]));
+    return writeFrame(getCom(tongdao), Wire::toBytes(cmdFrame[tongdao]));
 }
 
 void MainWindow::mousePressEvent(QMouseEvent *event)

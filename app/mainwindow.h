@@ -24,8 +24,10 @@ public:
     // The port of a channel; anything but 1, 2 or 3 gives channel 0's port.
     static QSerialPort *getCom(int channel);
 
-    void sendLightOpen(int tongdao, int index, int code, bool on);
-    void sendLight(int tongdao, int index, int code, int value);
+    // True when the frame left or waits its turn on the line; false when its port is not open or
+    // its line takes no bytes, and then the caller must not show the command as done.
+    bool sendLightOpen(int tongdao, int index, int code, bool on);
+    bool sendLight(int tongdao, int index, int code, int value);
 
     Wire::CommandFrame commandFrame(int tongdao) const { return cmdFrame[tongdao]; }
 
@@ -37,7 +39,7 @@ private:
 
     void openPorts();
     void warnAboutClosedPorts();
-    void writeCommandFrame(int tongdao);
+    bool writeCommandFrame(int tongdao);
 
     static MainWindow *instance;
 

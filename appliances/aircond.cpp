@@ -1,6 +1,7 @@
 #include "appliances/aircond.h"
 #include "ui_aircond.h"
 
+#include "app/commandnotice.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
 #include "appliances/showncontroller.h"
@@ -95,8 +96,8 @@ void Aircond::updateItems()
     const SmallDevInfo &record = shown.record();
 
     const bool on = record.airOn != 0;
-    if (on != ui->btn_onoff->isChecked()) {
-        // Checking from code emits no click, so nothing is sent.
+    // Checking from code emits no click, so nothing is sent. What the finger holds stays.
+    if (on != ui->btn_onoff->isChecked() && !ui->btn_onoff->isDown()) {
         ui->btn_onoff->setChecked(on);
         setOnoffStyle(on);
     }
@@ -106,7 +107,7 @@ void Aircond::updateItems()
             showTemperature(record.airTemp);
         followShownTemperature(record.airTemp);
     }
-    if (record.airSpeed != 0 && record.airSpeed != ui->hs_speed->value())
+    if (record.airSpeed != 0 && record.airSpeed != ui->hs_speed->value() && !ui->hs_speed->isSliderDown())
         showSpeed(record.airSpeed);
 }
 
@@ -175,11 +176,15 @@ void Aircond::stepTemperature(int step)
 
 void Aircond::on_btn_onoff_clicked(bool checked)
 {
-    setOnoffStyle(checked);
     const ShownController shown(getIndex(), getTongdao());
+    if (shown.isValid() && !shown.sendSwitch(Wire::AirConditioner, checked)) {
+        ui->btn_onoff->setChecked(!checked);
+        showCommandNotSent(this, getTongdao());
+        return;
+    }
+    setOnoffStyle(checked);
     if (!shown.isValid())
         return;
-    shown.sendSwitch(Wire::AirConditioner, checked);
     shown.record().airOn = checked ? 1 : 0;
     shown.refreshDashboardTile(AircondTile);
 }

@@ -1,6 +1,7 @@
 #include "appliances/curtain.h"
 #include "ui_curtain.h"
 
+#include "app/commandnotice.h"
 #include "app/mainwindow.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
@@ -107,8 +108,11 @@ void Curtain::sendCurtain(bool open)
     int tongdao = -1;
     if (!shownController(index, tongdao))
         return;
+    if (!MainWindow::getInstance()->sendLightOpen(tongdao, index, Wire::Curtain, open)) {
+        showCommandNotSent(this, tongdao);
+        return;
+    }
     showCaption(open);
-    MainWindow::getInstance()->sendLightOpen(tongdao, index, Wire::Curtain, open);
     smallDevInfos[tongdao][index].curtainOn = open ? 1 : 0;
     Devices::updateItems_sub(index, tongdao, CurtainTileKind);
 }

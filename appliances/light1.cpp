@@ -1,6 +1,7 @@
 #include "appliances/light1.h"
 #include "ui_light1.h"
 
+#include "app/commandnotice.h"
 #include "app/mainwindow.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
@@ -174,19 +175,29 @@ void Light1::updateItems()
         for (int circuit : {Main, LightBelt, Spot})
             loadWiredCircuit(circuit, smallDevInfos[tongdao][index]);
     }
-    for (int circuit = 0; circuit < CircuitCount; ++circuit)
-        dimmers[circuit]->setEnabled(switches[circuit]->isChecked());
+    for (int circuit = 0; circuit < CircuitCount; ++circuit) {
+        if (!dimmers[circuit]->isSliderDown())
+            dimmers[circuit]->setEnabled(switches[circuit]->isChecked());
+    }
     updateHsQss(AllDimmers);
 }
 
-// Checking a switch from here emits no click, so loading never sends.
+// Checking a switch from here emits no click, so loading never sends. A switch or dimmer the person
+// holds keeps what the finger chose: the release sends that, not the record.
 void Light1::loadWiredCircuit(int circuit, const SmallDevInfo &record)
 {
-    const bool on = record.*wiring[circuit].onField != 0;
-    switches[circuit]->setChecked(on);
-    setOnoffStyle(switches[circuit], on);
-    // The slider clamps a reported brightness above 100; its valueChanged slot moves the fill.
-    dimmers[circuit]->setValue(record.*wiring[circuit].brightnessField);
+    if (!switches[circuit]->isDown()) {
+        const bool on = record.*wiring[circuit].onField != 0;
+        switches[circuit]->setChecked(on);
+        setOnoffStyle(switches[circuit], on);
+    }
+    QSlider *dimmer = dimmers[circuit];
+    if (dimmer->isSliderDown())
+        return;
+    // The slider clamps a reported brightness above 100. A value equal to the slider's emits no
+    // valueChanged, so the fill flag is set here; updateItems() then applies the look.
+    dimmer->setValue(record.*wiring[circuit].brightnessField);
+    fillFlags[circuit] = dimmer->value() >= FillThreshold ? 1 : 0;
 }
 
 void Light1::setOnoffStyle(QPushButton *button, bool on)
@@ -229,25 +240,33 @@ void Light1::dimmerValueChanged(int circuit, int value)
 
 void Light1::switchClicked(int circuit, bool checked)
 {
+    if (isWired(circuit) && !sendSwitch(circuit, checked)) {
+        switches[circuit]->setChecked(!checked);
+        return;
+    }
     setOnoffStyle(switches[circuit], checked);
     dimmers[circuit]->setEnabled(checked);
     updateHsQss(circuit);
-    if (isWired(circuit))
-        sendSwitch(circuit, checked);
 }
 
-void Light1::sendSwitch(int circuit, bool checked)
+// False only when a frame for the shown controller could not leave: without a shown controller the
+// switch acts on this screen alone, as the unwired circuits always do.
+bool Light1::sendSwitch(int circuit, bool checked)
 {
     int index = -1;
     int tongdao = -1;
     if (!shownController(index, tongdao))
-        return;
+        return true;
     const Wiring &wire = wiring[circuit];
     qDebug("%s: %d", wire.switchSlot, checked ? 1 : 0);
-    mainWindow->sendLightOpen(tongdao, index, wire.code, checked);
+    if (!mainWindow->sendLightOpen(tongdao, index, wire.code, checked)) {
+        showCommandNotSent(this, tongdao);
+        return false;
+    }
     smallDevInfos[tongdao][index].*wire.onField = checked ? 1 : 0;
     if (circuit == Main)
         Devices::updateItems_sub(index, tongdao, LightTileKind);
+    return true;
 }
 
 // The value counts at release only. It goes out when it differs from what this screen last sent or
@@ -265,8 +284,13 @@ void Light1::dimmerReleased(int circuit)
     unsigned char &brightness = smallDevInfos[tongdao][index].*wire.brightnessField;
     if (value != lastSent || value != brightness) {
         qDebug("%s: %d", wire.releaseSlot, value);
+        if (!mainWindow->sendLight(tongdao, index, wire.code, value)) {
+            // Back to what the controller holds, as nothing reached it.
+            dimmers[circuit]->setValue(brightness);
+            showCommandNotSent(this, tongdao);
+            return;
+        }
         lastSent = value;
-        mainWindow->sendLight(tongdao, index, wire.code, value);
     }
     brightness = static_cast<unsigned char>(value);
 }

@@ -65,7 +65,7 @@ private:
     bool shownController(int &index, int &tongdao) const;
     void dimmerValueChanged(int circuit, int value);
     void switchClicked(int circuit, bool checked);
-    void sendSwitch(int circuit, bool checked);
+    bool sendSwitch(int circuit, bool checked);
     void dimmerReleased(int circuit);
     void loadWiredCircuit(int circuit, const SmallDevInfo &record);
 

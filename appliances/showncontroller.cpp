@@ -9,9 +9,9 @@ SmallDevInfo &ShownController::record() const
     return smallDevInfos[tongdao][index];
 }
 
-void ShownController::sendSwitch(int code, bool on) const
+bool ShownController::sendSwitch(int code, bool on) const
 {
-    MainWindow::getInstance()->sendLightOpen(tongdao, index, code, on);
+    return MainWindow::getInstance()->sendLightOpen(tongdao, index, code, on);
 }
 
 void ShownController::refreshDashboardTile(int kind) const

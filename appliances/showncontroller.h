@@ -19,7 +19,8 @@ public:
 
     // The calls below are for a valid controller only.
     SmallDevInfo &record() const;
-    void sendSwitch(int code, bool on) const;
+    // False when the frame could not leave; the caller then leaves its switch and the record alone.
+    bool sendSwitch(int code, bool on) const;
     // Lets the dashboard's tile of this appliance follow a change of the record.
     void refreshDashboardTile(int kind) const;
 

@@ -1,6 +1,7 @@
 #include "appliances/tv.h"
 #include "ui_tv.h"
 
+#include "app/commandnotice.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
 #include "appliances/showncontroller.h"
@@ -100,13 +101,15 @@ void Tv::updateItems()
 
     qDebug("Tv::updateItems %d, %d", record.tvOn, ui->btn_onoff->isChecked() ? 1 : 0);
     const bool on = record.tvOn != 0;
-    if (on != ui->btn_onoff->isChecked()) {
-        // Checking from code emits no click, so nothing is sent.
+    // Checking from code emits no click, so nothing is sent. What the finger holds stays.
+    if (on != ui->btn_onoff->isChecked() && !ui->btn_onoff->isDown()) {
         ui->btn_onoff->setChecked(on);
         setOnoffStyle(on);
     }
-    ui->vs_vol->setValue(record.tvVol);
-    ui->vs_bright->setValue(record.tvBright);
+    if (!ui->vs_vol->isSliderDown())
+        ui->vs_vol->setValue(record.tvVol);
+    if (!ui->vs_bright->isSliderDown())
+        ui->vs_bright->setValue(record.tvBright);
 }
 
 void Tv::setOnoffStyle(bool on)
@@ -117,11 +120,15 @@ void Tv::setOnoffStyle(bool on)
 void Tv::on_btn_onoff_clicked(bool checked)
 {
     qDebug("on_btn_onoff_clicked %d", checked ? 1 : 0);
-    setOnoffStyle(checked);
     const ShownController shown(getIndex(), getTongdao());
+    if (shown.isValid() && !shown.sendSwitch(Wire::Television, checked)) {
+        ui->btn_onoff->setChecked(!checked);
+        showCommandNotSent(this, getTongdao());
+        return;
+    }
+    setOnoffStyle(checked);
     if (!shown.isValid())
         return;
-    shown.sendSwitch(Wire::Television, checked);
     shown.record().tvOn = checked ? 1 : 0;
     shown.refreshDashboardTile(TvTile);
 }

@@ -1,6 +1,7 @@
 #include "appliances/wind.h"
 #include "ui_wind.h"
 
+#include "app/commandnotice.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
 #include "appliances/showncontroller.h"
@@ -67,8 +68,8 @@ void Wind::updateItems()
     if (!shown.isValid())
         return;
     const bool on = shown.record().windOn != 0;
-    if (on != ui->btn_onoff->isChecked()) {
-        // Checking from code emits no click, so nothing is sent.
+    // Checking from code emits no click, so nothing is sent. What the finger holds stays.
+    if (on != ui->btn_onoff->isChecked() && !ui->btn_onoff->isDown()) {
         ui->btn_onoff->setChecked(on);
         setOnoffStyle(on);
     }
@@ -77,11 +78,15 @@ void Wind::updateItems()
 void Wind::on_btn_onoff_clicked(bool checked)
 {
     qDebug("on_btn_onoff_clicked %d", checked ? 1 : 0);
-    setOnoffStyle(checked);
     const ShownController shown(getIndex(), getTongdao());
+    if (shown.isValid() && !shown.sendSwitch(Wire::Fan, checked)) {
+        ui->btn_onoff->setChecked(!checked);
+        showCommandNotSent(this, getTongdao());
+        return;
+    }
+    setOnoffStyle(checked);
     if (!shown.isValid())
         return;
-    shown.sendSwitch(Wire::Fan, checked);
     shown.record().windOn = checked ? 1 : 0;
     shown.refreshDashboardTile(WindTile);
 }

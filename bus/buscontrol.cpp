@@ -8,13 +8,18 @@
 #include "app/serialports.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
+#include "bus/housealarms.h"
 #include "bus/wire.h"
 #include "room/devices.h"
 
 #include <QDateTime>
+#include <QPushButton>
 #include <QLabel>
 #include <QSerialPort>
 #include <QTimer>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 constexpr int PollIntervalMs = 1000;
@@ -35,27 +40,19 @@ const QString requestingQss = QStringLiteral("QLabel{color: rgb(235, 197, 84);}"
 const QString alarmQss = QStringLiteral("QLabel{color: rgb(218, 7, 7);}");
 const QString offlineQss = QStringLiteral("QLabel{color: rgb(228, 134, 7);}");
 
-struct AlarmCaption
-{
-    unsigned char bit;
-    const char *caption;
-};
-
-const AlarmCaption alarmCaptions[] = {
-    {AlarmSmoke, "烟"},
-    {AlarmGas, "可燃气体"},
-    {AlarmCo2, "二氧化碳"},
-    {AlarmTemperature, "温度"},
-    {AlarmLeakage, "漏电"},
-};
+// A channel with a controller in alarm shows it on its button, whichever panel is in view.
+const QString channelAlarmQss = QStringLiteral(
+    "background-color: qlineargradient(spread:pad, x1:0, y1:0, x2:1, y2:0, stop:0 rgba(218, 7, 7, 255), "
+    "stop:1 rgba(200, 200, 200, 255));color: rgb(255, 255, 255);");
+const QString channelAlarmSelectedQss = QStringLiteral(
+    "background-color: qlineargradient(spread:pad, x1:0, y1:0, x2:1, y2:0, stop:0 rgba(218, 7, 7, 255), "
+    "stop:1 rgba(0, 230, 50, 255));color: rgb(255, 255, 255);");
 
 QString alarmText(unsigned char alarm)
 {
     QString text = QStringLiteral("警报：\n\n");
-    for (const AlarmCaption &entry : alarmCaptions) {
-        if (alarm & entry.bit)
-            text += QString::fromUtf8(entry.caption) + QLatin1Char('\n');
-    }
+    for (const QString &caption : alarmCaptions(alarm))
+        text += caption + QLatin1Char('\n');
     return text;
 }
 
@@ -81,7 +78,7 @@ int &unansweredPolls(int channel)
 
 void setQssOpen(QWidget *button, bool selected)
 {
-    button->setStyleSheet(selected ? channelSelectedQss : channelUnselectedQss);
+    setStyleSheetIfChanged(button, selected ? channelSelectedQss : channelUnselectedQss);
 }
 
 BusControl *BusControl::instance = nullptr;
@@ -111,6 +108,7 @@ BusControl::BusControl(QWidget *parent)
     readTimer->setObjectName(QStringLiteral("readTimer"));
     connect(pollTimer, &QTimer::timeout, this, &BusControl::sendCommand);
     connect(readTimer, &QTimer::timeout, this, &BusControl::readMyCom);
+    connect(HouseAlarms::instance(), &HouseAlarms::changed, this, &BusControl::showChannelButtons);
     pollTimer->start(PollIntervalMs);
 }
 
@@ -132,9 +130,53 @@ void BusControl::initItems()
         }
     }
     showChannelPanel(0);
-    for (QPushButton *button : {ui->btn_tong1, ui->btn_tong2, ui->btn_tong3, ui->btn_tong4}) {
+    for (QPushButton *button : channelButtons()) {
         button->setEnabled(false);
         button->hide();
+    }
+    // Every wired bus must be reachable: its controllers' alarms are polled and must be seen.
+    followWiredChannels();
+}
+
+std::array<QPushButton *, ChannelCount> BusControl::channelButtons() const
+{
+    return {ui->btn_tong1, ui->btn_tong2, ui->btn_tong3, ui->btn_tong4};
+}
+
+// A channel counts as wired once its port has opened, and stays so through a hang-up: its
+// controllers then show as disconnected, which is the truth about them.
+void BusControl::followWiredChannels()
+{
+    bool changed = false;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        if (!wired[channel] && MainWindow::getCom(channel)->isOpen()) {
+            wired[channel] = true;
+            changed = true;
+        }
+    }
+    if (!changed)
+        return;
+    if (!wired[shownChannel]) {
+        const bool *firstWired = std::find(std::begin(wired), std::end(wired), true);
+        showChannelPanel(int(firstWired - std::begin(wired)));
+    }
+    showChannelButtons();
+}
+
+// A single wired bus keeps the screen as one panel without buttons.
+void BusControl::showChannelButtons()
+{
+    const bool offerChoice = std::count(std::begin(wired), std::end(wired), true) > 1;
+    const auto buttons = channelButtons();
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        QPushButton *button = buttons[channel];
+        const bool shown = offerChoice && wired[channel];
+        button->setEnabled(shown);
+        button->setVisible(shown);
+        if (!HouseAlarms::instance()->channelInAlarm(channel))
+            setQssOpen(button, channel == shownChannel);
+        else
+            setStyleSheetIfChanged(button, channel == shownChannel ? channelAlarmSelectedQss : channelAlarmQss);
     }
 }
 
@@ -153,6 +195,7 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
         setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkNormal]));
         showLook(labelState, normalStateQss);
         showLook(labelIdx, normalIdxQss);
+        HouseAlarms::instance()->setVerdict(index, tongdao, false, 0);
         Devices::updateConnState(index, tongdao, LinkNormal, alarm);
         break;
     case LinkRequesting:
@@ -165,12 +208,14 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
         setTextIfChanged(labelState, alarmText(alarm));
         showLook(labelState, alarmQss);
         showLook(labelIdx, alarmQss);
+        HouseAlarms::instance()->setVerdict(index, tongdao, true, alarm);
         Devices::updateConnState(index, tongdao, LinkAlarm, alarm);
         break;
     case LinkOffline:
         setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkOffline]));
         showLook(labelState, offlineQss);
         showLook(labelIdx, offlineQss);
+        HouseAlarms::instance()->setVerdict(index, tongdao, false, 0);
         Devices::updateConnState(index, tongdao, LinkOffline, alarm);
         break;
     default:
@@ -200,6 +245,7 @@ void BusControl::showLook(QLabel *label, const QString &sheet)
 void BusControl::sendCommand()
 {
     ui->label_datetime->setText(clockCaption(QDateTime::currentDateTime()));
+    followWiredChannels();
 
     // Set once a channel has been polled; until then its turn stays on controller 0.
     static bool flag1 = false;
@@ -262,8 +308,7 @@ void BusControl::handleReply(int channel, const QByteArray &reply)
     case Wire::ReplyKind::FullReply:
         smallDevBaojingStates[channel][index] = verdict.alarm;
         Wire::copyFullReply(reply, smallDevInfos[channel][index]);
-        if (Devices::getIndex() >= 0)
-            Devices::updateAllSubDevs(index, channel);
+        Devices::controllerReported(index, channel);
         showAnswer(index, channel, verdict.alarm);
         retry = 0;
         break;
@@ -299,12 +344,18 @@ void BusControl::declareOffline(int index, int channel)
 
 void BusControl::showChannelPanel(int channel)
 {
+    if (!isChannel(channel))
+        return;
+    shownChannel = channel;
     QFrame *const panels[ChannelCount] = {ui->frame1, ui->frame2, ui->frame3, ui->frame4};
-    QPushButton *const buttons[ChannelCount] = {ui->btn_tong1, ui->btn_tong2, ui->btn_tong3, ui->btn_tong4};
-    for (int other = 0; other < ChannelCount; ++other) {
+    for (int other = 0; other < ChannelCount; ++other)
         panels[other]->setVisible(other == channel);
-        setQssOpen(buttons[other], other == channel);
-    }
+    showChannelButtons();
+}
+
+void BusControl::showChannel(int channel)
+{
+    showChannelPanel(channel);
 }
 
 void BusControl::on_pushButton_clicked()

@@ -11,6 +11,7 @@
 
 class DevItem;
 class QLabel;
+class QPushButton;
 class QTimer;
 
 namespace Ui {
@@ -42,6 +43,10 @@ public:
     void setCovered(bool on);
     bool isCovered() const { return covered; }
 
+    // Shows one channel's panel, as its channel button does.
+    void showChannel(int channel);
+    int getShownChannel() const { return shownChannel; }
+
 public slots:
     // Every 1000 ms: the clock, then one poll request per channel.
     void sendCommand();
@@ -63,6 +68,9 @@ private:
     void showAnswer(int index, int channel, unsigned char alarm);
     void declareOffline(int index, int channel);
     void showChannelPanel(int channel);
+    std::array<QPushButton *, ChannelCount> channelButtons() const;
+    void followWiredChannels();
+    void showChannelButtons();
     void showLook(QLabel *label, const QString &sheet);
 
     static BusControl *instance;
@@ -72,6 +80,9 @@ private:
     QTimer *pollTimer = nullptr;
     QTimer *readTimer = nullptr;
     bool covered = false;
+    int shownChannel = 0;
+    // Channels whose port has been open at some time since start-up.
+    bool wired[ChannelCount] = {};
     // The sheet each tile label is to take once the screen is uncovered.
     QHash<QLabel *, QString> pendingLooks;
 };

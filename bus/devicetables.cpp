@@ -1,5 +1,7 @@
 #include "bus/devicetables.h"
 
+#include "bus/housealarms.h"
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -41,4 +43,5 @@ void resetDeviceTables()
     retry1 = retry2 = retry3 = retry4 = 0;
     for (auto &channel : dashboardLinkStates)
         std::fill(std::begin(channel), std::end(channel), DashboardLinkState{});
+    HouseAlarms::instance()->reset();
 }

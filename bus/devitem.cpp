@@ -3,6 +3,12 @@
 
 #include "room/devices.h"
 
+namespace {
+// Until its controller's first poll a tile says nothing: the form's placeholder is an alarm caption
+// in the alarm red, which no controller raised.
+const QString notPolledQss = QStringLiteral("QLabel{color: rgb(136, 138, 133);}");
+}
+
 DevItem::DevItem(int index, int tongdao, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::DevItem)
@@ -10,6 +16,8 @@ DevItem::DevItem(int index, int tongdao, QWidget *parent)
     , tongdao(tongdao)
 {
     ui->setupUi(this);
+    ui->label_state->clear();
+    ui->label_state->setStyleSheet(notPolledQss);
     updateIdxUi(index);
     setOpen(false);
 }

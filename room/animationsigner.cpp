@@ -19,6 +19,9 @@ AnimationSigner::AnimationSigner(QWidget *parent)
 void AnimationSigner::InitWidget()
 {
     setAttribute(Qt::WA_StyledBackground);
+    // A ripple only shows where the finger was: a quick second touch on a switch beneath it must
+    // reach the switch, and a touch on the background the dashboard, which starts another ripple.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
     timeLine = new QTimeLine(LoopMs, this);
     timeLine->setFrameRange(0, LastFrame);
     timeLine->setLoopCount(Loops);
@@ -55,7 +58,7 @@ void AnimationSigner::finshSlot()
     deleteLater();
 }
 
-// Ignored, so a press on a running ripple reaches the dashboard and starts another one there.
+// Never called while the ripple lets presses through; kept as the plain handler.
 void AnimationSigner::mousePressEvent(QMouseEvent *event)
 {
     QWidget::mousePressEvent(event);

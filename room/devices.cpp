@@ -2,6 +2,7 @@
 #include "ui_devices.h"
 
 #include "app/clockcaption.h"
+#include "app/commandnotice.h"
 #include "app/mainwindow.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
@@ -215,7 +216,7 @@ void Devices::reloadTiles(int kind)
 {
     const SmallDevInfo &record = shownRecord();
     const auto concerns = [kind](TileKind tile) { return kind == AllTiles || kind == tile; };
-    if (concerns(CurtainTile))
+    if (concerns(CurtainTile) && !ui->btn_curtain_onoff->isDown())
         setOnoffStyle(ui->label_curtain_onoff, ui->btn_curtain_onoff, record.curtainOn != 0);
     if (concerns(TvTile)) {
         followRecord(ui->label_tv_onoff, ui->btn_tv_onoff, record.tvOn);
@@ -232,11 +233,20 @@ void Devices::reloadTiles(int kind)
         followRecord(ui->label_light_onoff, ui->btn_light_onoff, record.mainOn);
 }
 
+// A switch the person is pressing stays as the finger left it; its click decides.
 void Devices::followRecord(QLabel *label, QPushButton *button, unsigned char field)
 {
     const bool on = field != 0;
-    if (button->isChecked() != on)
+    if (button->isChecked() != on && !button->isDown())
         setOnoffStyle(label, button, on);
+}
+
+void Devices::controllerReported(int index, int tongdao)
+{
+    if (!instance || !isController(index, tongdao) || index != instance->index || tongdao != instance->tongdao)
+        return;
+    instance->reloadTiles(AllTiles);
+    updateAllSubDevs(index, tongdao);
 }
 
 void Devices::updateAllSubDevs(int /*index*/, int /*tongdao*/)
@@ -258,15 +268,22 @@ void Devices::setOnoffStyle(QLabel *label, QPushButton *button, bool on)
 }
 
 // The frame goes out before the switch is restyled: re-polishing it takes longer than the write,
-// and the new look is painted only after this returns either way.
+// and the new look is painted only after this returns either way. A frame that could not leave
+// leaves the switch and the record as they were.
 void Devices::switchAppliance(QLabel *label, QPushButton *button, int code, unsigned char SmallDevInfo::*field,
                               bool checked)
 {
-    if (showsController())
-        mainWindow->sendLightOpen(tongdao, index, code, checked);
+    if (showsController() && !mainWindow->sendLightOpen(tongdao, index, code, checked)) {
+        setOnoffStyle(label, button, !checked);
+        showCommandNotSent(this, tongdao);
+        return;
+    }
     setOnoffStyle(label, button, checked);
-    if (showsController())
+    if (showsController()) {
         shownRecord().*field = checked ? 1 : 0;
+        // An appliance screen open beside the tiles shows the same switch.
+        updateAllSubDevs(index, tongdao);
+    }
 }
 
 void Devices::on_btn_air_onoff_clicked(bool checked)
@@ -325,8 +342,11 @@ void Devices::on_btn_clean_clicked()
 {
     if (!showsController())
         return;
+    if (!mainWindow->sendLight(tongdao, index, Wire::ClearAlarms, 0)) {
+        showCommandNotSent(this, tongdao);
+        return;
+    }
     smallDevBaojingStates[tongdao][index] = 0;
-    mainWindow->sendLight(tongdao, index, Wire::ClearAlarms, 0);
     BusControl::getInstance()->setItemState(index, tongdao, LinkNormal, 0, 0);
 }
 

@@ -37,6 +37,9 @@ public:
     static void setWarnIcon(int index, int tongdao, bool clear, unsigned char alarmBits);
     static void updateItems_sub(int index, int tongdao, int kind);
     static void updateAllSubDevs(int index, int tongdao);
+    // An accepted full reply of a controller: the tiles and open appliance screens follow its record
+    // when it is the one shown; any other controller changes nothing visible here.
+    static void controllerReported(int index, int tongdao);
 
     void setIndex(int index);
     void setTongdao(int tongdao);

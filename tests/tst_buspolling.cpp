@@ -1,6 +1,10 @@
 #include "app/clockcaption.h"
+#include "app/home.h"
 #include "app/mainwindow.h"
 #include "app/serialports.h"
+#include "appliances/aircond.h"
+#include "appliances/light1.h"
+#include "appliances/tv.h"
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
@@ -16,7 +20,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QSlider>
 #include <QTemporaryDir>
+#include "replies.h"
+
 #include <QtTest>
 
 #include <memory>
@@ -55,6 +62,10 @@ private slots:
     void loneReadErrorKeepsThePortOpen();
     void hungUpPortIsClosedWithoutSpinningAndComesBack();
     void pollsOnceASecondInRealTime();
+    void replyOfTheShownControllerRefreshesTheDashboard();
+    void heldSliderStaysUnderTheFinger_data();
+    void heldSliderStaysUnderTheFinger();
+    void alarmOnAnotherChannelShowsOnItsButtonAndOnHome();
 
 private:
     DevItem *tile(int channel, int index) const;
@@ -62,6 +73,8 @@ private:
     void setTurn(int channel, int index);
     QByteArray tick(int channel);
     bool answer(int channel, const QByteArray &bytes);
+    void pollAndAnswer(int channel, int index, const QByteArray &reply);
+    Devices *showDashboard(int index, int channel);
 
     std::unique_ptr<PseudoTerminal> bus[ChannelCount];
     QTemporaryDir linkDir;
@@ -80,20 +93,8 @@ QSerialPort *port(int channel)
     return MainWindow::getCom(channel);
 }
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-QByteArray fullReply(int index, unsigned char alarm, unsigned char fill)
-{
-    QByteArray reply(Wire::FullReplySize, char(fill));
-    reply[0] = char(0xCC);
-    reply[1] = char(index);
-    reply[2] = char(alarm);
-    reply[30] = char(Wire::fullReplyChecksum(reply));
-    return reply;
-}
+using Replies::fullReply;
+using Replies::hex;
 
 double cpuSeconds()
 {
@@ -194,7 +195,10 @@ void TestBusPolling::firstTickPollsControllerZeroOnEveryBus()
         QCOMPARE(*pollIndices[channel], 0);
         QCOMPARE(*unanswered[channel], 1);
     }
-    QCOMPARE(caption(0, 1), QStringLiteral("警报：\n\n烟\n可燃气体\n二氧化碳"));
+    // A controller not polled yet says nothing, least of all an alarm.
+    QCOMPARE(caption(0, 1), QString());
+    QVERIFY(!tile(0, 1)->getLabelState()->styleSheet().contains(QLatin1String("rgb(218, 7, 7)")));
+    QVERIFY(!tile(0, 1)->getLabelState()->styleSheet().contains(QLatin1String("rgb(239, 41, 41)")));
 }
 
 void TestBusPolling::layoutAfterConstruction()
@@ -202,9 +206,10 @@ void TestBusPolling::layoutAfterConstruction()
     for (int channel = 0; channel < ChannelCount; ++channel) {
         auto *panel = screen->findChild<QFrame *>(QStringLiteral("frame%1").arg(channel + 1));
         QCOMPARE(panel->isVisibleTo(screen), channel == 0);
+        // Four wired buses: each is reachable through its button.
         auto *button = screen->findChild<QPushButton *>(QStringLiteral("btn_tong%1").arg(channel + 1));
-        QVERIFY(!button->isVisibleTo(screen));
-        QVERIFY(!button->isEnabled());
+        QVERIFY(button->isVisibleTo(screen));
+        QVERIFY(button->isEnabled());
         for (int index = 0; index < DevicesPerChannel; ++index) {
             DevItem *item = tile(channel, index);
             QVERIFY(item->getOpen());
@@ -570,6 +575,117 @@ void TestBusPolling::pollsOnceASecondInRealTime()
 
     QCOMPARE(bus[0]->read(Wire::PollRequestSize, 1500), hex("AA435803FF"));
     pollTimer->stop();
+}
+
+// One poll of `index` on `channel` answered with `reply`, read as the read timer would.
+void TestBusPolling::pollAndAnswer(int channel, int index, const QByteArray &reply)
+{
+    setTurn(channel, index);
+    tick(channel);
+    QVERIFY(answer(channel, reply));
+    screen->readMyCom();
+}
+
+// What a touch on the controller's tile does.
+Devices *TestBusPolling::showDashboard(int index, int channel)
+{
+    Devices *dashboard = Devices::getInstance(index, channel, false);
+    dashboard->setIndex(index);
+    dashboard->setTongdao(channel);
+    dashboard->updateItems(index, channel);
+    dashboard->show();
+    return dashboard;
+}
+
+void TestBusPolling::replyOfTheShownControllerRefreshesTheDashboard()
+{
+    Devices *dashboard = showDashboard(0, 0);
+    auto *fanState = dashboard->findChild<QLabel *>(QStringLiteral("label_wind_onoff"));
+    auto *tvVolume = dashboard->findChild<QLabel *>(QStringLiteral("label_tv_vol"));
+    SmallDevInfo reported{};
+    reported.windOn = 1;
+    reported.tvVol = 33;
+
+    pollAndAnswer(0, 1, fullReply(1, 0, reported));
+    QCOMPARE(fanState->text(), QStringLiteral("OFF"));
+    QCOMPARE(tvVolume->text(), QStringLiteral("0"));
+
+    pollAndAnswer(0, 0, fullReply(0, 0, reported));
+    QCOMPARE(fanState->text(), QStringLiteral("ON"));
+    QCOMPARE(tvVolume->text(), QStringLiteral("33"));
+    dashboard->hide();
+}
+
+void TestBusPolling::heldSliderStaysUnderTheFinger_data()
+{
+    QTest::addColumn<QString>("screenName");
+    QTest::addColumn<QString>("sliderName");
+    QTest::addColumn<int>("fieldOffset");
+
+    QTest::newRow("main dimmer") << "Light1" << "hs_main" << int(offsetof(SmallDevInfo, mainBright));
+    QTest::newRow("television volume") << "Tv" << "vs_vol" << int(offsetof(SmallDevInfo, tvVol));
+    QTest::newRow("air-conditioner speed") << "Aircond" << "hs_speed" << int(offsetof(SmallDevInfo, airSpeed));
+}
+
+// A finger holds a slider at 80 while the controllers report 50, its own controller among them; the
+// slider stays where the finger is, and a dimmer's release sends 80.
+void TestBusPolling::heldSliderStaysUnderTheFinger()
+{
+    QFETCH(QString, screenName);
+    QFETCH(QString, sliderName);
+    QFETCH(int, fieldOffset);
+    SmallDevInfo reported{};
+    reported.mainOn = reported.tvOn = reported.airOn = 1;
+    reinterpret_cast<unsigned char *>(&reported)[fieldOffset] = 50;
+    smallDevInfos[0][0] = reported;
+    showDashboard(0, 0);
+    QWidget *appliance = screenName == QLatin1String("Light1") ? static_cast<QWidget *>(Light1::getInstance())
+        : screenName == QLatin1String("Tv")                    ? static_cast<QWidget *>(Tv::getInstance())
+                                                               : static_cast<QWidget *>(Aircond::getInstance());
+    appliance->show();
+    Devices::updateAllSubDevs(0, 0);
+    auto *slider = appliance->findChild<QSlider *>(sliderName);
+
+    slider->setSliderDown(true);
+    slider->setValue(80);
+    pollAndAnswer(0, 1, fullReply(1, 0, reported));
+    pollAndAnswer(0, 0, fullReply(0, 0, reported));
+    QCOMPARE(slider->value(), 80);
+
+    slider->setSliderDown(false);
+    if (sliderName == QLatin1String("hs_main"))
+        QCOMPARE(bus[0]->read(7).toHex(' '), hex("AA000A005000FF").toHex(' '));
+    appliance->hide();
+    Devices::getInstance(-1, -1, false)->hide();
+}
+
+// Channel 1's panel is in view when a controller on channel 3 raises smoke: its button turns red
+// and Home lists it; a touch there opens channel 3's panel.
+void TestBusPolling::alarmOnAnotherChannelShowsOnItsButtonAndOnHome()
+{
+    screen->showChannel(0);
+    const auto button = [this](int channel) {
+        return screen->findChild<QPushButton *>(QStringLiteral("btn_tong%1").arg(channel + 1));
+    };
+    const QLatin1String alarmRed("rgba(218, 7, 7, 255)");
+    auto *homeAlarm = Home::getInstance()->findChild<QPushButton *>(QStringLiteral("btn_alarm"));
+    QVERIFY(!homeAlarm->isVisibleTo(Home::getInstance()));
+
+    pollAndAnswer(2, 1, hex("BB0180FF"));
+    QVERIFY(button(2)->styleSheet().contains(alarmRed));
+    QVERIFY(!button(0)->styleSheet().contains(alarmRed));
+    QVERIFY(homeAlarm->isVisibleTo(Home::getInstance()));
+    QCOMPARE(homeAlarm->text(), QStringLiteral("警报：\n通道3  Control - 1  烟"));
+
+    QTest::mouseClick(homeAlarm, Qt::LeftButton);
+    QCOMPARE(screen->getShownChannel(), 2);
+    QVERIFY(screen->findChild<QFrame *>(QStringLiteral("frame3"))->isVisibleTo(screen));
+    QVERIFY(button(2)->styleSheet().contains(alarmRed));
+
+    pollAndAnswer(2, 1, hex("BB0100FF"));
+    QVERIFY(!button(2)->styleSheet().contains(alarmRed));
+    QVERIFY(!homeAlarm->isVisibleTo(Home::getInstance()));
+    screen->showChannel(0);
 }
 
 QTEST_MAIN(TestBusPolling)

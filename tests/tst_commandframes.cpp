@@ -6,6 +6,8 @@
 #include "busterminals.h"
 
 #include <QSerialPort>
+#include "replies.h"
+
 #include <QtTest>
 
 
@@ -35,10 +37,7 @@ private:
     MainWindow *window = nullptr;
 };
 
-static QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
+using Replies::hex;
 
 void TestCommandFrames::initTestCase()
 {

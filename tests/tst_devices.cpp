@@ -15,6 +15,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QSerialPort>
+#include <QSlider>
 #include <QTimer>
 #include <QtTest>
 
@@ -51,6 +53,10 @@ private slots:
     void updateItemsSubReloadsKind_data();
     void updateItemsSubReloadsKind();
     void reloadTurnsTilesOffAgain();
+    void switchOnEitherViewShowsOnTheOther_data();
+    void switchOnEitherViewShowsOnTheOther();
+    void commandThatCannotLeaveChangesNothing_data();
+    void commandThatCannotLeaveChangesNothing();
     void selectingLoadsTilesAndRoomNumber();
     void returnButtonLeavesController();
 
@@ -503,6 +509,90 @@ void TestDevices::switchSendsFrameAndStores()
     QCOMPARE(state->styleSheet(), QStringLiteral("color: rgb(136, 138, 133);"));
 
     QCOMPARE(nothingElseReceived(), QByteArray());
+}
+
+void TestDevices::switchOnEitherViewShowsOnTheOther_data()
+{
+    QTest::addColumn<QString>("tileSwitch");
+    QTest::addColumn<QString>("tileState");
+    QTest::addColumn<QString>("screenName");
+    QTest::addColumn<QString>("screenSwitch");
+
+    QTest::newRow("air conditioner") << "btn_air_onoff" << "label_air_onoff" << "Aircond" << "btn_onoff";
+    QTest::newRow("television") << "btn_tv_onoff" << "label_tv_onoff" << "Tv" << "btn_onoff";
+    QTest::newRow("main light") << "btn_light_onoff" << "label_light_onoff" << "Light1" << "btn_sw_main";
+    QTest::newRow("fan") << "btn_wind_onoff" << "label_wind_onoff" << "Wind" << "btn_onoff";
+}
+
+// The appliance screens leave the tiles beside them touchable, so both views must agree at once.
+void TestDevices::switchOnEitherViewShowsOnTheOther()
+{
+    QFETCH(QString, tileSwitch);
+    QFETCH(QString, tileState);
+    QFETCH(QString, screenName);
+    QFETCH(QString, screenSwitch);
+    select(1, 2);
+    QWidget *screen = applianceScreen(screenName);
+    screen->show();
+    auto *onScreen = screen->findChild<QPushButton *>(screenSwitch);
+
+    QTest::mouseClick(button(qPrintable(tileSwitch)), Qt::LeftButton);
+    QVERIFY(onScreen->isChecked());
+
+    QTest::mouseClick(onScreen, Qt::LeftButton);
+    QVERIFY(!button(qPrintable(tileSwitch))->isChecked());
+    QCOMPARE(label(qPrintable(tileState))->text(), QStringLiteral("OFF"));
+    buses.discardPending();
+}
+
+void TestDevices::commandThatCannotLeaveChangesNothing_data()
+{
+    QTest::addColumn<QString>("screenName");
+    QTest::addColumn<QString>("control");
+
+    QTest::newRow("dashboard switch") << "Devices" << "btn_wind_onoff";
+    QTest::newRow("appliance screen switch") << "Wind" << "btn_onoff";
+    QTest::newRow("lighting switch") << "Light1" << "btn_sw_spot";
+    QTest::newRow("dimmer release") << "Light1" << "hs_main";
+    QTest::newRow("curtain") << "Curtain" << "btn_on";
+}
+
+// Channel 2's port closed, as after a hang-up: whatever is touched stays as the controller holds it,
+// and the screen says why.
+void TestDevices::commandThatCannotLeaveChangesNothing()
+{
+    QFETCH(QString, screenName);
+    QFETCH(QString, control);
+    smallDevInfos[2][1].mainOn = 1;
+    smallDevInfos[2][1].mainBright = 30;
+    select(1, 2);
+    QWidget *screen = screenName == QLatin1String("Devices") ? dashboard : applianceScreen(screenName);
+    if (screen != dashboard) {
+        screen->show();
+        Devices::updateAllSubDevs(1, 2);
+    }
+    const QByteArray tablesBefore = deviceTablesSnapshot();
+    MainWindow::getCom(2)->close();
+
+    if (auto *slider = screen->findChild<QSlider *>(control)) {
+        slider->setSliderDown(true);
+        slider->setValue(90);
+        slider->setSliderDown(false);
+        QCOMPARE(slider->value(), 30);
+    } else {
+        auto *pressed = screen->findChild<QPushButton *>(control);
+        const bool wasChecked = pressed->isChecked();
+        QTest::mouseClick(pressed, Qt::LeftButton);
+        QCOMPARE(pressed->isChecked(), wasChecked);
+    }
+    QVERIFY(MainWindow::getCom(2)->open(QIODevice::ReadWrite));
+
+    QCOMPARE(deviceTablesSnapshot(), tablesBefore);
+    auto *notice = screen->findChild<QLabel *>(QStringLiteral("commandNotice"));
+    QVERIFY(notice && notice->isVisible());
+    QCOMPARE(notice->text(), QStringLiteral("没有可用串口3，未发送"));
+    QCOMPARE(nothingElseReceived(), QByteArray());
+    notice->hide();
 }
 
 void TestDevices::updateItemsSubReloadsKind_data()

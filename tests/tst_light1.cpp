@@ -24,6 +24,7 @@ private slots:
     void init();
 
     void startsWithEveryCircuitOffAndPlain();
+    void loadAtTheFormsOwnValueShowsTheFill();
     void switchSendsAndStores_data();
     void switchSendsAndStores();
     void switchingOffDropsBorderKeepsFill();
@@ -166,6 +167,20 @@ void TestLight1::startsWithEveryCircuitOffAndPlain()
     QTest::mouseClick(screen->findChild<QPushButton *>(QStringLiteral("btn_return")), Qt::LeftButton);
     QVERIFY(screen->isHidden());
     screen->show();
+}
+
+// Runs while the dimmers still hold the form's 50: a record of 50 moves no slider, and the look
+// must follow all the same.
+void TestLight1::loadAtTheFormsOwnValueShowsTheFill()
+{
+    QCOMPARE(dimmer("main")->value(), 50);
+    select(0, 0);
+    smallDevInfos[0][0].mainOn = 1;
+    smallDevInfos[0][0].mainBright = 50;
+
+    screen->updateItems();
+
+    QCOMPARE(dimmer("main")->styleSheet(), expectedLook("main", true, true));
 }
 
 void TestLight1::switchSendsAndStores_data()

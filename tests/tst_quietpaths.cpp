@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSerialPort>
+#include "replies.h"
+
 #include <QtTest>
 
 #include <functional>
@@ -79,10 +81,7 @@ protected:
     }
 };
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
+using Replies::hex;
 } // namespace
 
 void TestQuietPaths::initTestCase()

@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include "replies.h"
+
 #include <QtTest>
 
 // The catalogue of bad replies, read by read: what one read of a bus holds, and what the panel makes
@@ -64,10 +66,7 @@ constexpr int Index = 1;
 int *const pollIndices[ChannelCount] = {&searchIndex, &searchIndex2, &searchIndex3, &searchIndex4};
 int *const unanswered[ChannelCount] = {&retry1, &retry2, &retry3, &retry4};
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
+using Replies::hex;
 
 // A full reply whose 27 data bytes vary, so that a byte out of place shows.
 QByteArray fullReply(int index, unsigned char alarm, int dataSeed = 0x21)
@@ -82,15 +81,6 @@ QByteArray fullReply(int index, unsigned char alarm, int dataSeed = 0x21)
     return reply;
 }
 
-QByteArray filledFullReply(int index, unsigned char alarm, unsigned char fill)
-{
-    QByteArray reply(Wire::FullReplySize, char(fill));
-    reply[0] = char(0xCC);
-    reply[1] = char(index);
-    reply[2] = char(alarm);
-    reply[30] = char(Wire::fullReplyChecksum(reply));
-    return reply;
-}
 
 QByteArray shortReply(int index, unsigned char alarm)
 {
@@ -279,7 +269,7 @@ void TestReplyFaults::dataThatSumsToAWrap()
 
     startTurn(Channel, index);
     tick();
-    read(Channel, filledFullReply(index, alarm, fill));
+    read(Channel, Replies::fullReply(index, alarm, fill));
 
     const SmallDevInfo &record = smallDevInfos[Channel][index];
     const QByteArray stored(reinterpret_cast<const char *>(&record), sizeof record);

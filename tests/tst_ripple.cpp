@@ -25,6 +25,7 @@ private slots:
     void pressOnButtonDrawsNone_data();
     void pressOnButtonDrawsNone();
     void pressOnRunningRippleStartsAnother();
+    void pressUnderFreshRippleReachesButton();
     void rippleRunsTwiceThenGoes();
 
 private:
@@ -136,12 +137,23 @@ void TestRipple::pressOnRunningRippleStartsAnother()
     pressAt(QPoint(5, 5));
     QWidget *target = pressAt(QPoint(10, 10));
 
-    QVERIFY(qobject_cast<AnimationSigner *>(target));
+    QVERIFY(!qobject_cast<AnimationSigner *>(target));
     QCOMPARE(ripples().size(), 2);
     QCOMPARE(ripples().at(0)->geometry(), QRect(-15, -15, 40, 40));
     QCOMPARE(ripples().at(1)->geometry(), QRect(-10, -10, 40, 40));
     for (AnimationSigner *ripple : ripples())
         QCOMPARE(ripple->findChild<QTimeLine *>()->state(), QTimeLine::Running);
+}
+
+// A quick second touch lands on the switch, not on the ripple the first one left over it.
+void TestRipple::pressUnderFreshRippleReachesButton()
+{
+    dashboard->CreateOneAnimation(QPoint(280, 805));
+    QWidget *target = pressAt(QPoint(280, 805));
+
+    QCOMPARE(target->objectName(), QStringLiteral("btn_air_onoff"));
+    qobject_cast<QPushButton *>(target)->setDown(false);
+    QCOMPARE(ripples().size(), 1);
 }
 
 // Real time: the frames 0 to 10 run twice, then the ripple removes itself about a second after

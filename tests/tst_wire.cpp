@@ -1,5 +1,7 @@
 #include "bus/wire.h"
 
+#include "replies.h"
+
 #include <QtTest>
 
 #include <cstring>
@@ -20,21 +22,8 @@ private slots:
 Q_DECLARE_METATYPE(Wire::ReplyKind)
 
 namespace {
-// A full reply of `index` with `alarm` and data bytes 3..29 all `fill`, checksum right.
-QByteArray fullReply(int index, unsigned char alarm, unsigned char fill = 0)
-{
-    QByteArray reply(Wire::FullReplySize, char(fill));
-    reply[0] = char(0xCC);
-    reply[1] = char(index);
-    reply[2] = char(alarm);
-    reply[30] = char(Wire::fullReplyChecksum(reply));
-    return reply;
-}
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
+using Replies::fullReply;
+using Replies::hex;
 } // namespace
 
 void TestWire::pollRequest()
