@@ -111,6 +111,7 @@ private slots:
     void curtainScreen();
     void fanScreen();
     void dashboardReturnHidesEveryApplianceScreen();
+    void alarmOnAnotherBusShowsOnItsButtonAndOnHome();
 
 private:
     QImage grab();
@@ -321,6 +322,28 @@ void TestE2eScreens::dashboardReturnHidesEveryApplianceScreen()
     const int since = mark();
     QVERIFY(session.click(tileSwitch(Fan).x(), tileSwitch(Fan).y()));
     QVERIFY(commandArrives(since, 3, 7));
+}
+
+// Bus 2's controller 1 is in smoke alarm while bus 0's panel is in view: bus 2's button is red,
+// Home lists the alarm, and a touch on the list opens bus 2's panel.
+void TestE2eScreens::alarmOnAnotherBusShowsOnItsButtonAndOnHome()
+{
+    const QRect channel3Button(10, 570, 60, 60);
+    const QRect homeAlarmList(600, 840, 720, 190);
+    const auto tinted = [this](const QRect &area, Tint tint) {
+        return PanelSession::waitFor([&] { return tintedPixels(grab(), area, tint) > area.width() * area.height() / 2; });
+    };
+    QVERIFY(session.click(dashboardReturn.x(), dashboardReturn.y()));
+    QVERIFY(tinted(channel3Button, Tint::Red));
+
+    QVERIFY(session.click(1833, 993)); // the bus control screen's return: Home
+    QVERIFY(tinted(homeAlarmList, Tint::Red));
+
+    QVERIFY(session.click(960, 935));
+    QVERIFY(PanelSession::waitFor([&] {
+        const QImage image = grab();
+        return tintedPixels(image, tileCaption(1), Tint::Red) > 5 && tintedPixels(image, tileCaption(0), Tint::Green) == 0;
+    }));
 }
 
 QTEST_GUILESS_MAIN(TestE2eScreens)
