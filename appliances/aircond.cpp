@@ -4,7 +4,7 @@
 #include "app/commandnotice.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
-#include "appliances/showncontroller.h"
+#include "room/showncontroller.h"
 #include "bus/wire.h"
 #include "room/devices.h"
 
@@ -24,8 +24,6 @@ constexpr int MinTemperature = 16;
 constexpr int MaxTemperature = 30;
 // The speed slider is drawn filled from this position up.
 constexpr int FirstFilledSpeed = 4;
-// Kind code of the dashboard's air-conditioner tile.
-constexpr int AircondTile = 1;
 } // namespace
 
 Aircond *Aircond::instance = nullptr;
@@ -74,7 +72,7 @@ void Aircond::initItems()
 {
     addDropShadow();
 
-    const ShownController shown(getIndex(), getTongdao());
+    const ShownController shown = ShownController::current();
     if (!shown.isValid())
         return;
     const SmallDevInfo &record = shown.record();
@@ -90,7 +88,7 @@ void Aircond::initItems()
 
 void Aircond::updateItems()
 {
-    const ShownController shown(getIndex(), getTongdao());
+    const ShownController shown = ShownController::current();
     if (!shown.isValid())
         return;
     const SmallDevInfo &record = shown.record();
@@ -167,16 +165,16 @@ void Aircond::stepTemperature(int step)
     tempValue = stepped;
     showTemperature(tempValue);
 
-    const ShownController shown(getIndex(), getTongdao());
+    const ShownController shown = ShownController::current();
     if (!shown.isValid())
         return;
     shown.record().airTemp = static_cast<unsigned char>(tempValue);
-    shown.refreshDashboardTile(AircondTile);
+    shown.refreshDashboardTile(Devices::AirTile);
 }
 
 void Aircond::on_btn_onoff_clicked(bool checked)
 {
-    const ShownController shown(getIndex(), getTongdao());
+    const ShownController shown = ShownController::current();
     if (shown.isValid() && !shown.sendSwitch(Wire::AirConditioner, checked)) {
         ui->btn_onoff->setChecked(!checked);
         showCommandNotSent(this, getTongdao());
@@ -186,7 +184,7 @@ void Aircond::on_btn_onoff_clicked(bool checked)
     if (!shown.isValid())
         return;
     shown.record().airOn = checked ? 1 : 0;
-    shown.refreshDashboardTile(AircondTile);
+    shown.refreshDashboardTile(Devices::AirTile);
 }
 
 // The speed is only shown: a move by the user restyles the slider and sends nothing.

@@ -2,12 +2,11 @@
 #include "ui_curtain.h"
 
 #include "app/commandnotice.h"
-#include "app/mainwindow.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
-#include "bus/devicetables.h"
 #include "bus/wire.h"
 #include "room/devices.h"
+#include "room/showncontroller.h"
 
 namespace {
 
@@ -25,8 +24,6 @@ const QString closeCaptionQss = QStringLiteral("color: rgb(200, 20, 20);");
 
 // Values from this one on show the filled look.
 constexpr int FillThreshold = 4;
-// The dashboard's curtain tile.
-constexpr int CurtainTileKind = 5;
 
 } // namespace
 
@@ -71,13 +68,6 @@ int Curtain::getTongdao() const
     return Devices::getTongdao();
 }
 
-// Read afresh on every use: one screen serves whichever controller the dashboard shows.
-bool Curtain::shownController(int &index, int &tongdao) const
-{
-    index = getIndex();
-    tongdao = getTongdao();
-    return isController(index, tongdao);
-}
 
 // No speed reaches the controller, so the slider is never offered.
 void Curtain::initItems()
@@ -90,10 +80,9 @@ void Curtain::initItems()
 // reports change the curtain too, and the last press may have been for another controller.
 void Curtain::updateItems()
 {
-    int index = -1;
-    int tongdao = -1;
-    if (shownController(index, tongdao))
-        showCaption(smallDevInfos[tongdao][index].curtainOn != 0);
+    const ShownController shown = ShownController::current();
+    if (shown.isValid())
+        showCaption(shown.record().curtainOn != 0);
 }
 
 void Curtain::showCaption(bool open)
@@ -104,17 +93,16 @@ void Curtain::showCaption(bool open)
 
 void Curtain::sendCurtain(bool open)
 {
-    int index = -1;
-    int tongdao = -1;
-    if (!shownController(index, tongdao))
+    const ShownController shown = ShownController::current();
+    if (!shown.isValid())
         return;
-    if (!MainWindow::getInstance()->sendLightOpen(tongdao, index, Wire::Curtain, open)) {
-        showCommandNotSent(this, tongdao);
+    if (!shown.sendSwitch(Wire::Curtain, open)) {
+        showCommandNotSent(this, shown.tongdao());
         return;
     }
     showCaption(open);
-    smallDevInfos[tongdao][index].curtainOn = open ? 1 : 0;
-    Devices::updateItems_sub(index, tongdao, CurtainTileKind);
+    shown.record().curtainOn = open ? 1 : 0;
+    shown.refreshDashboardTile(Devices::CurtainTile);
 }
 
 void Curtain::on_hs_speed_valueChanged(int value)

@@ -37,7 +37,6 @@ private slots:
 private:
     explicit Curtain(QWidget *parent = nullptr);
 
-    bool shownController(int &index, int &tongdao) const;
     void sendCurtain(bool open);
     void showCaption(bool open);
 

@@ -2,12 +2,12 @@
 #include "ui_light1.h"
 
 #include "app/commandnotice.h"
-#include "app/mainwindow.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
 #include "bus/devicetables.h"
 #include "bus/wire.h"
 #include "room/devices.h"
+#include "room/showncontroller.h"
 
 #include <QPushButton>
 #include <QSlider>
@@ -97,8 +97,6 @@ constexpr int lastSentSlot(int code) { return code - Wire::LightBelt; }
 
 // Values from this one on show the filled look.
 constexpr int FillThreshold = 4;
-// The dashboard's light tile, which follows the main circuit.
-constexpr int LightTileKind = 3;
 
 } // namespace
 
@@ -132,7 +130,6 @@ Light1::Light1(QWidget *parent)
     switches[Kitchen] = ui->btn_sw_kitchen;
     switches[Bedroom] = ui->btn_sw_bedroom;
     initItems();
-    mainWindow = MainWindow::getInstance();
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
     // Centres the 800x800 form on the 1920x1080 display.
     move(560, 140);
@@ -154,14 +151,6 @@ int Light1::getTongdao() const
     return Devices::getTongdao();
 }
 
-// Read afresh on every use: one screen serves whichever controller the dashboard shows.
-bool Light1::shownController(int &index, int &tongdao) const
-{
-    index = getIndex();
-    tongdao = getTongdao();
-    return isController(index, tongdao);
-}
-
 void Light1::initItems()
 {
     updateItems();
@@ -169,11 +158,10 @@ void Light1::initItems()
 
 void Light1::updateItems()
 {
-    int index = -1;
-    int tongdao = -1;
-    if (shownController(index, tongdao)) {
+    const ShownController shown = ShownController::current();
+    if (shown.isValid()) {
         for (int circuit : {Main, LightBelt, Spot})
-            loadWiredCircuit(circuit, smallDevInfos[tongdao][index]);
+            loadWiredCircuit(circuit, shown.record());
     }
     for (int circuit = 0; circuit < CircuitCount; ++circuit) {
         if (!dimmers[circuit]->isSliderDown())
@@ -253,19 +241,18 @@ void Light1::switchClicked(int circuit, bool checked)
 // switch acts on this screen alone, as the unwired circuits always do.
 bool Light1::sendSwitch(int circuit, bool checked)
 {
-    int index = -1;
-    int tongdao = -1;
-    if (!shownController(index, tongdao))
+    const ShownController shown = ShownController::current();
+    if (!shown.isValid())
         return true;
     const Wiring &wire = wiring[circuit];
     qDebug("%s: %d", wire.switchSlot, checked ? 1 : 0);
-    if (!mainWindow->sendLightOpen(tongdao, index, wire.code, checked)) {
-        showCommandNotSent(this, tongdao);
+    if (!shown.sendSwitch(wire.code, checked)) {
+        showCommandNotSent(this, shown.tongdao());
         return false;
     }
-    smallDevInfos[tongdao][index].*wire.onField = checked ? 1 : 0;
+    shown.record().*wire.onField = checked ? 1 : 0;
     if (circuit == Main)
-        Devices::updateItems_sub(index, tongdao, LightTileKind);
+        shown.refreshDashboardTile(Devices::LightTile);
     return true;
 }
 
@@ -274,20 +261,19 @@ bool Light1::sendSwitch(int circuit, bool checked)
 // released at 0 must switch the light down even though this screen never sent 60.
 void Light1::dimmerReleased(int circuit)
 {
-    int index = -1;
-    int tongdao = -1;
-    if (!shownController(index, tongdao))
+    const ShownController shown = ShownController::current();
+    if (!shown.isValid())
         return;
     const Wiring &wire = wiring[circuit];
     const int value = dimmers[circuit]->value();
-    int &lastSent = lightBright[tongdao][index][lastSentSlot(wire.code)];
-    unsigned char &brightness = smallDevInfos[tongdao][index].*wire.brightnessField;
+    int &lastSent = lightBright[shown.tongdao()][shown.index()][lastSentSlot(wire.code)];
+    unsigned char &brightness = shown.record().*wire.brightnessField;
     if (value != lastSent || value != brightness) {
         qDebug("%s: %d", wire.releaseSlot, value);
-        if (!mainWindow->sendLight(tongdao, index, wire.code, value)) {
+        if (!shown.sendValue(wire.code, value)) {
             // Back to what the controller holds, as nothing reached it.
             dimmers[circuit]->setValue(brightness);
-            showCommandNotSent(this, tongdao);
+            showCommandNotSent(this, shown.tongdao());
             return;
         }
         lastSent = value;

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class MainWindow;
 class QPushButton;
 class QSlider;
 struct SmallDevInfo;
@@ -62,7 +61,6 @@ private slots:
 private:
     explicit Light1(QWidget *parent = nullptr);
 
-    bool shownController(int &index, int &tongdao) const;
     void dimmerValueChanged(int circuit, int value);
     void switchClicked(int circuit, bool checked);
     bool sendSwitch(int circuit, bool checked);
@@ -72,7 +70,6 @@ private:
     static Light1 *instance;
 
     Ui::Light1 *ui = nullptr;
-    MainWindow *mainWindow = nullptr;
     QSlider *dimmers[CircuitCount] = {};
     QPushButton *switches[CircuitCount] = {};
     // 1 while a dimmer shows its filled look, so that only a threshold crossing restyles it.

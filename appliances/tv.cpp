@@ -4,7 +4,7 @@
 #include "app/commandnotice.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
-#include "appliances/showncontroller.h"
+#include "room/showncontroller.h"
 #include "bus/wire.h"
 #include "room/devices.h"
 
@@ -24,8 +24,6 @@ const QString qss1 = QStringLiteral(
 
 // The sliders are drawn filled from this value up.
 constexpr int FirstFilledLevel = 12;
-// Kind code of the dashboard's television tile.
-constexpr int TvTile = 2;
 
 // The sheet changes only when the fill appears or goes, not on every move of the slider.
 void applyFillRule(QSlider *slider, int &mode, int value)
@@ -84,7 +82,7 @@ void Tv::initItems()
 {
     ui->label_bright_icon->setMouseTracking(true);
 
-    const ShownController shown(getIndex(), getTongdao());
+    const ShownController shown = ShownController::current();
     if (shown.isValid() && shown.record().tvOn != 0) {
         ui->btn_onoff->setChecked(true);
         setOnoffStyle(true);
@@ -94,7 +92,7 @@ void Tv::initItems()
 // The sliders show what the dashboard's tile shows; moving them stays local.
 void Tv::updateItems()
 {
-    const ShownController shown(getIndex(), getTongdao());
+    const ShownController shown = ShownController::current();
     if (!shown.isValid())
         return;
     const SmallDevInfo &record = shown.record();
@@ -120,7 +118,7 @@ void Tv::setOnoffStyle(bool on)
 void Tv::on_btn_onoff_clicked(bool checked)
 {
     qDebug("on_btn_onoff_clicked %d", checked ? 1 : 0);
-    const ShownController shown(getIndex(), getTongdao());
+    const ShownController shown = ShownController::current();
     if (shown.isValid() && !shown.sendSwitch(Wire::Television, checked)) {
         ui->btn_onoff->setChecked(!checked);
         showCommandNotSent(this, getTongdao());
@@ -130,7 +128,7 @@ void Tv::on_btn_onoff_clicked(bool checked)
     if (!shown.isValid())
         return;
     shown.record().tvOn = checked ? 1 : 0;
-    shown.refreshDashboardTile(TvTile);
+    shown.refreshDashboardTile(Devices::TvTile);
 }
 
 void Tv::on_vs_vol_valueChanged(int value)

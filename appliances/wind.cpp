@@ -4,7 +4,7 @@
 #include "app/commandnotice.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
-#include "appliances/showncontroller.h"
+#include "room/showncontroller.h"
 #include "bus/wire.h"
 #include "room/devices.h"
 
@@ -12,8 +12,6 @@ namespace {
 const QString onoffQss1 = QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);");
 const QString onoffQss0 = QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swoff.png);");
 
-// Kind code of the dashboard's fan tile.
-constexpr int WindTile = 4;
 } // namespace
 
 Wind *Wind::instance = nullptr;
@@ -64,7 +62,7 @@ void Wind::setOnoffStyle(bool on)
 
 void Wind::updateItems()
 {
-    const ShownController shown(getIndex(), getTongdao());
+    const ShownController shown = ShownController::current();
     if (!shown.isValid())
         return;
     const bool on = shown.record().windOn != 0;
@@ -78,7 +76,7 @@ void Wind::updateItems()
 void Wind::on_btn_onoff_clicked(bool checked)
 {
     qDebug("on_btn_onoff_clicked %d", checked ? 1 : 0);
-    const ShownController shown(getIndex(), getTongdao());
+    const ShownController shown = ShownController::current();
     if (shown.isValid() && !shown.sendSwitch(Wire::Fan, checked)) {
         ui->btn_onoff->setChecked(!checked);
         showCommandNotSent(this, getTongdao());
@@ -88,7 +86,7 @@ void Wind::on_btn_onoff_clicked(bool checked)
     if (!shown.isValid())
         return;
     shown.record().windOn = checked ? 1 : 0;
-    shown.refreshDashboardTile(WindTile);
+    shown.refreshDashboardTile(Devices::WindTile);
 }
 
 void Wind::on_btn_return_clicked()

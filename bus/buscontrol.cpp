@@ -9,6 +9,7 @@
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
 #include "bus/housealarms.h"
+#include "bus/pollcycle.h"
 #include "bus/wire.h"
 #include "room/devices.h"
 
@@ -24,8 +25,6 @@
 namespace {
 constexpr int PollIntervalMs = 1000;
 constexpr int ReadDelayMs = 300;
-// Polls a controller may leave unanswered before it is declared disconnected.
-constexpr int MaxUnansweredPolls = 2;
 
 const QString channelSelectedQss = QStringLiteral(
     "background-color: qlineargradient(spread:pad, x1:0, y1:0, x2:1, y2:0, stop:0 rgba(0, 230, 50, 255), "
@@ -253,18 +252,27 @@ void BusControl::sendCommand()
     static bool flag3 = false;
     static bool flag4 = false;
     bool *const started[ChannelCount] = {&flag1, &flag2, &flag3, &flag4};
+    if (cycleRestartPending) {
+        for (bool *flag : started)
+            *flag = false;
+        cycleRestartPending = false;
+    }
     for (int channel = 0; channel < ChannelCount; ++channel)
         pollChannel(channel, *started[channel]);
     readTimer->start(ReadDelayMs);
 }
 
+void BusControl::restartPollCycle()
+{
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        pollIndex(channel) = unansweredPolls(channel) = 0;
+    cycleRestartPending = true;
+}
+
 void BusControl::pollChannel(int channel, bool &started)
 {
     int &index = pollIndex(channel);
-    int &retry = unansweredPolls(channel);
-    if (started && retry == 0)
-        index = (index + 1) % DevicesPerChannel;
-    started = true;
+    const int earlierPolls = PollCycle::startPoll(index, unansweredPolls(channel), started);
 
     QSerialPort *port = MainWindow::getCom(channel);
     if (port->isOpen()) {
@@ -272,8 +280,7 @@ void BusControl::pollChannel(int channel, bool &started)
         port->clear(QSerialPort::Input);
         writeFrame(port, Wire::pollRequest(devAddress[index]));
     }
-    setItemState(index, channel, LinkRequesting, 0, retry);
-    ++retry;
+    setItemState(index, channel, LinkRequesting, 0, earlierPolls);
 }
 
 void BusControl::readMyCom()
@@ -294,52 +301,19 @@ void BusControl::handleReplies(const std::array<QByteArray, ChannelCount> &repli
         handleReply(channel, replies[channel]);
 }
 
+// The tables first, then the tile, which tells the dashboard.
 void BusControl::handleReply(int channel, const QByteArray &reply)
 {
     const int index = pollIndex(channel);
-    int &retry = unansweredPolls(channel);
-    const Wire::ReplyVerdict verdict = Wire::classifyReply(reply, index);
-
-    switch (verdict.kind) {
-    case Wire::ReplyKind::ShortReply:
-        showAnswer(index, channel, verdict.alarm);
-        retry = 0;
-        break;
-    case Wire::ReplyKind::FullReply:
-        smallDevBaojingStates[channel][index] = verdict.alarm;
+    const PollCycle::Outcome outcome = PollCycle::judgeRead(reply, index, unansweredPolls(channel));
+    if (outcome.storeAlarm)
+        smallDevBaojingStates[channel][index] = outcome.alarm;
+    if (outcome.storeRecord) {
         Wire::copyFullReply(reply, smallDevInfos[channel][index]);
         Devices::controllerReported(index, channel);
-        showAnswer(index, channel, verdict.alarm);
-        retry = 0;
-        break;
-    case Wire::ReplyKind::BrokenFullReply:
-        setItemState(index, channel, LinkOffline, 0, 0);
-        smallDevBaojingStates[channel][index] = 0;
-        retry = 0;
-        break;
-    case Wire::ReplyKind::Nothing:
-    case Wire::ReplyKind::Unacceptable:
-        // Noise counts as silence, so a babbling line cannot hold the turn for ever.
-        if (retry > MaxUnansweredPolls)
-            declareOffline(index, channel);
-        break;
     }
-}
-
-void BusControl::showAnswer(int index, int channel, unsigned char alarm)
-{
-    if (alarm != 0)
-        setItemState(index, channel, LinkAlarm, alarm, 0);
-    else
-        setItemState(index, channel, LinkNormal, 0, 0);
-}
-
-void BusControl::declareOffline(int index, int channel)
-{
-    setItemState(index, channel, LinkOffline, 0, 0);
-    Devices::updateConnState(index, channel, LinkOffline, 0);
-    smallDevBaojingStates[channel][index] = 0;
-    unansweredPolls(channel) = 0;
+    if (outcome.state != LinkRequesting)
+        setItemState(index, channel, outcome.state, outcome.alarm, 0);
 }
 
 void BusControl::showChannelPanel(int channel)

@@ -35,6 +35,8 @@ public:
 
     // What one read found on each channel's port, in channel order: one reply per channel.
     void handleReplies(const std::array<QByteArray, ChannelCount> &replies);
+    // Every channel's turn back to controller 0 with nothing unanswered, as before the first poll.
+    void restartPollCycle();
 
     // While a full-screen screen lies over this one, none of it can be seen. The tiles still take
     // their captions at once, but their colours and every repaint wait until the screen is
@@ -65,8 +67,6 @@ private:
 
     void pollChannel(int channel, bool &started);
     void handleReply(int channel, const QByteArray &reply);
-    void showAnswer(int index, int channel, unsigned char alarm);
-    void declareOffline(int index, int channel);
     void showChannelPanel(int channel);
     std::array<QPushButton *, ChannelCount> channelButtons() const;
     void followWiredChannels();
@@ -80,6 +80,7 @@ private:
     QTimer *pollTimer = nullptr;
     QTimer *readTimer = nullptr;
     bool covered = false;
+    bool cycleRestartPending = false;
     int shownChannel = 0;
     // Channels whose port has been open at some time since start-up.
     bool wired[ChannelCount] = {};

@@ -1,25 +1,10 @@
 #pragma once
 
+#include "bus/linkstate.h"
 #include "bus/smalldevinfo.h"
 
 // What the panel knows of every controller, [channel][device index]. Plain globals: every reader and
 // writer runs on the GUI thread.
-
-enum LinkState {
-    LinkNormal = 0,
-    LinkRequesting = 1,
-    LinkAlarm = 2,
-    LinkOffline = 3,
-};
-
-// Alarm byte bits, in the order the alarms are shown everywhere.
-enum AlarmBit : unsigned char {
-    AlarmSmoke = 0x80,
-    AlarmGas = 0x40,
-    AlarmCo2 = 0x20,
-    AlarmTemperature = 0x10,
-    AlarmLeakage = 0x08,
-};
 
 extern SmallDevInfo smallDevInfos[ChannelCount][DevicesPerChannel];
 extern unsigned char smallDevBaojingStates[ChannelCount][DevicesPerChannel];

@@ -3,7 +3,6 @@
 
 #include "app/clockcaption.h"
 #include "app/commandnotice.h"
-#include "app/mainwindow.h"
 #include "app/screeninstance.h"
 #include "app/stylesheet.h"
 #include "appliances/aircond.h"
@@ -13,6 +12,7 @@
 #include "appliances/wind.h"
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
+#include "bus/wire.h"
 #include "room/animationsigner.h"
 
 #include <QDateTime>
@@ -34,16 +34,6 @@ const QString connUnknownQss = QStringLiteral("color: rgb(204, 20, 0);");
 constexpr int BlinkIntervalMs = 500;
 constexpr int ClockIntervalMs = 1000;
 constexpr int RippleSize = 40;
-
-// What the appliance screens pass to updateItems_sub to say which tile their change concerns.
-enum TileKind {
-    AllTiles = 0,
-    AirTile = 1,
-    TvTile = 2,
-    LightTile = 3,
-    WindTile = 4,
-    CurtainTile = 5,
-};
 
 // Only these states say something about a controller worth showing later; a pending poll does not.
 void rememberLinkState(int index, int tongdao, int state, unsigned char alarmBits)
@@ -124,7 +114,6 @@ int Devices::getTongdao()
 
 void Devices::initItems()
 {
-    mainWindow = MainWindow::getInstance();
     createTimers();
     clearWarnIcons();
     if (showsController())
@@ -273,7 +262,7 @@ void Devices::setOnoffStyle(QLabel *label, QPushButton *button, bool on)
 void Devices::switchAppliance(QLabel *label, QPushButton *button, int code, unsigned char SmallDevInfo::*field,
                               bool checked)
 {
-    if (showsController() && !mainWindow->sendLightOpen(tongdao, index, code, checked)) {
+    if (showsController() && !shown().sendSwitch(code, checked)) {
         setOnoffStyle(label, button, !checked);
         showCommandNotSent(this, tongdao);
         return;
@@ -342,7 +331,7 @@ void Devices::on_btn_clean_clicked()
 {
     if (!showsController())
         return;
-    if (!mainWindow->sendLight(tongdao, index, Wire::ClearAlarms, 0)) {
+    if (!shown().sendValue(Wire::ClearAlarms, 0)) {
         showCommandNotSent(this, tongdao);
         return;
     }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "bus/smalldevinfo.h"
+#include "room/showncontroller.h"
 
 #include <QString>
 #include <QWidget>
 
-class MainWindow;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -25,6 +25,16 @@ public:
     explicit Devices(QWidget *parent = nullptr);
     Devices(int index, int tongdao, QWidget *parent = nullptr);
     ~Devices() override;
+
+    // Which of the tiles a change concerns, as updateItems_sub takes it.
+    enum TileKind {
+        AllTiles = 0,
+        AirTile = 1,
+        TvTile = 2,
+        LightTile = 3,
+        WindTile = 4,
+        CurtainTile = 5,
+    };
 
     static Devices *getInstance(int index, int tongdao, bool set);
     static bool ifInstance();
@@ -93,12 +103,12 @@ private:
     QLabel *warnIcon(int icon) const;
 
     bool showsController() const { return isController(index, tongdao); }
+    ShownController shown() const { return {index, tongdao}; }
     SmallDevInfo &shownRecord() const;
 
     static Devices *instance;
 
     Ui::Devices *ui = nullptr;
-    MainWindow *mainWindow = nullptr;
     int index = -1;
     int tongdao = -1;
     QTimer *blinkTimers[AlarmIconCount] = {};

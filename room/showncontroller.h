@@ -1,0 +1,36 @@
+#pragma once
+
+#include "bus/smalldevinfo.h"
+
+// The controller the dashboard shows, read afresh for every action: the appliance screens keep no
+// controller of their own. The one way the screens reach a controller's record and its bus.
+class ShownController
+{
+public:
+    ShownController(int index, int tongdao)
+        : m_index(index)
+        , m_tongdao(tongdao)
+    {
+    }
+
+    // The dashboard's controller at this moment.
+    static ShownController current();
+
+    // False while the dashboard shows none (-1), and for anything off the buses, so that no table
+    // is ever indexed out of bounds.
+    bool isValid() const { return isController(m_index, m_tongdao); }
+    int index() const { return m_index; }
+    int tongdao() const { return m_tongdao; }
+
+    // The calls below are for a valid controller only. The sends are false when the frame could not
+    // leave; the caller then leaves its control and the record as they were.
+    SmallDevInfo &record() const;
+    bool sendSwitch(int code, bool on) const;
+    bool sendValue(int code, int value) const;
+    // Lets the dashboard's tile of this appliance follow a change of the record.
+    void refreshDashboardTile(int kind) const;
+
+private:
+    int m_index;
+    int m_tongdao;
+};
