@@ -30,6 +30,7 @@ constexpr qint64 RepeatedReadErrorMs = 100;
 // Watches one bus port: a far end that hangs up or fails makes every further read or write fail at
 // once, and the event loop would spin on it. Closing the port stops that; its controllers then go
 // disconnected as on a missing port, and the port is tried again quietly until the line comes back.
+// A port missing at start-up is tried in the same way, so that a late adapter is taken into use.
 class PortWatcher : public QObject
 {
 public:
@@ -40,6 +41,13 @@ public:
         connect(port, &QSerialPort::errorOccurred, this, &PortWatcher::handleError);
         reopenTimer.setInterval(PortReopenIntervalMs);
         connect(&reopenTimer, &QTimer::timeout, this, &PortWatcher::tryReopen);
+    }
+
+    // For a port that did not open at start-up.
+    void retryUntilOpen()
+    {
+        everOpen = false;
+        reopenTimer.start();
     }
 
 private:
@@ -72,12 +80,14 @@ private:
         if (!port->open(QIODevice::ReadWrite))
             return;
         reopenTimer.stop();
-        qDebug("bus port %s open again", qPrintable(port->portName()));
+        qDebug(everOpen ? "bus port %s open again" : "bus port %s open", qPrintable(port->portName()));
+        everOpen = true;
     }
 
     QSerialPort *port;
     QTimer reopenTimer;
     QElapsedTimer lastReadError;
+    bool everOpen = true;
 };
 } // namespace
 
@@ -112,7 +122,8 @@ QSerialPort *openBusPort(const QString &deviceFile)
     port->setStopBits(QSerialPort::OneStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
     port->setReadBufferSize(ReadBufferSize);
-    new PortWatcher(port);
-    port->open(QIODevice::ReadWrite);
+    auto *watcher = new PortWatcher(port);
+    if (!port->open(QIODevice::ReadWrite))
+        watcher->retryUntilOpen();
     return port;
 }
