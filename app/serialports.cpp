@@ -108,6 +108,8 @@ public:
         , port(port)
     {
         guard.setSingleShot(true);
+        // A coarse timer may fire 5 % early, into the time a slow reply may still take.
+        guard.setTimerType(Qt::PreciseTimer);
         connect(&guard, &QTimer::timeout, this, &LineGate::release);
         // Frames held for a port that closes are dropped, like the bytes of its write buffer: the
         // line they were meant for is gone, and the next poll after reopening shows the true state.
