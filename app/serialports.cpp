@@ -1,9 +1,12 @@
 #include "app/serialports.h"
 
+#include "bus/wire.h"
+
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QTimer>
 #include <QVariant>
+#include <QVector>
 
 QSerialPort *myCom1 = nullptr;
 QSerialPort *myCom2 = nullptr;
@@ -30,6 +33,7 @@ constexpr qint64 RepeatedReadErrorMs = 100;
 // Watches one bus port: a far end that hangs up or fails makes every further read or write fail at
 // once, and the event loop would spin on it. Closing the port stops that; its controllers then go
 // disconnected as on a missing port, and the port is tried again quietly until the line comes back.
+// A port missing at start-up is tried in the same way, so that a late adapter is taken into use.
 class PortWatcher : public QObject
 {
 public:
@@ -40,6 +44,13 @@ public:
         connect(port, &QSerialPort::errorOccurred, this, &PortWatcher::handleError);
         reopenTimer.setInterval(PortReopenIntervalMs);
         connect(&reopenTimer, &QTimer::timeout, this, &PortWatcher::tryReopen);
+    }
+
+    // For a port that did not open at start-up.
+    void retryUntilOpen()
+    {
+        everOpen = false;
+        reopenTimer.start();
     }
 
 private:
@@ -72,12 +83,136 @@ private:
         if (!port->open(QIODevice::ReadWrite))
             return;
         reopenTimer.stop();
-        qDebug("bus port %s open again", qPrintable(port->portName()));
+        qDebug(everOpen ? "bus port %s open again" : "bus port %s open", qPrintable(port->portName()));
+        everOpen = true;
     }
 
     QSerialPort *port;
     QTimer reopenTimer;
     QElapsedTimer lastReadError;
+    bool everOpen = true;
+};
+
+// Up to four controllers share each bus, and only one side may talk at a time: a frame that meets
+// a controller's reply garbles both. From a poll until its reply is in (or read, or the guard time
+// passed) the gate holds the frames written to its port, and then lets them go at once, in order.
+// Polling pays nothing for it: the port's readyRead and the guard timer are used only while a
+// frame waits, and otherwise a poll costs a flag and a clock read.
+class LineGate : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit LineGate(QSerialPort *port)
+        : QObject(port)
+        , port(port)
+    {
+        guard.setSingleShot(true);
+        // A coarse timer may fire 5 % early, into the time a slow reply may still take.
+        guard.setTimerType(Qt::PreciseTimer);
+        connect(&guard, &QTimer::timeout, this, &LineGate::release);
+        // Frames held for a port that closes are dropped, like the bytes of its write buffer: the
+        // line they were meant for is gone, and the next poll after reopening shows the true state.
+        connect(port, &QIODevice::aboutToClose, this, &LineGate::dropHeld);
+    }
+
+    static LineGate *of(QSerialPort *port)
+    {
+        return port ? port->findChild<LineGate *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    }
+
+    qint64 heldBytes() const { return held; }
+
+    bool send(const QByteArray &frame)
+    {
+        if (!replyDue()) {
+            release();
+            return port->write(frame) == frame.size();
+        }
+        if (waiting.isEmpty())
+            watchForReply();
+        waiting.append(frame);
+        held += frame.size();
+        return true;
+    }
+
+    void expectReply(int index)
+    {
+        polledIndex = index;
+        sincePoll.start();
+    }
+
+    // Ends the reply's hold on the line; held frames leave in the order they were written.
+    void release()
+    {
+        polledIndex = NoReply;
+        if (waiting.isEmpty())
+            return;
+        stopWatching();
+        for (const QByteArray &frame : qAsConst(waiting))
+            port->write(frame);
+        waiting.clear();
+        held = 0;
+    }
+
+private:
+    static constexpr int NoReply = -1;
+
+    bool replyDue() const
+    {
+        return polledIndex != NoReply && sincePoll.elapsed() < ReplyGuardMs && !replyIsIn();
+    }
+
+    // Judged as the read will judge it; a full reply that fails its checksum is complete too.
+    bool replyIsIn() const
+    {
+        const QByteArray start = port->peek(Wire::FullReplySize);
+        switch (Wire::classifyReply(start, polledIndex).kind) {
+        case Wire::ReplyKind::ShortReply:
+        case Wire::ReplyKind::FullReply:
+            return true;
+        case Wire::ReplyKind::BrokenFullReply:
+            return start.size() == Wire::FullReplySize;
+        case Wire::ReplyKind::Nothing:
+        case Wire::ReplyKind::Unacceptable:
+            break;
+        }
+        return false;
+    }
+
+    void watchForReply()
+    {
+        guard.start(int(qMax<qint64>(0, ReplyGuardMs - sincePoll.elapsed())));
+        readyReadConnection = connect(port, &QIODevice::readyRead, this, &LineGate::releaseIfReplyIsIn);
+    }
+
+    void stopWatching()
+    {
+        guard.stop();
+        disconnect(readyReadConnection);
+    }
+
+    void releaseIfReplyIsIn()
+    {
+        if (replyIsIn())
+            release();
+    }
+
+    void dropHeld()
+    {
+        stopWatching();
+        polledIndex = NoReply;
+        waiting.clear();
+        held = 0;
+    }
+
+    QSerialPort *port;
+    int polledIndex = NoReply;
+    QElapsedTimer sincePoll;
+    QVector<QByteArray> waiting;
+    qint64 held = 0;
+    QTimer guard;
+    QMetaObject::Connection readyReadConnection;
 };
 } // namespace
 
@@ -85,12 +220,14 @@ bool writeFrame(QSerialPort *port, const QByteArray &frame)
 {
     if (!port || !port->isOpen())
         return false;
+    LineGate *gate = LineGate::of(port);
+    const qint64 backlog = port->bytesToWrite() + (gate ? gate->heldBytes() : 0);
     // Said once per stall rather than per frame, as the line may stay stuck for hours; a stall ends
     // when the backlog has drained.
     static const char *const stalledProperty = "busStalled";
-    if (port->bytesToWrite() == 0)
+    if (backlog == 0)
         port->setProperty(stalledProperty, false);
-    if (port->bytesToWrite() + frame.size() > WriteBacklogLimit) {
+    if (backlog + frame.size() > WriteBacklogLimit) {
         if (!port->property(stalledProperty).toBool())
             qDebug("bus port %s takes no bytes, frames dropped", qPrintable(port->portName()));
         port->setProperty(stalledProperty, true);
@@ -99,7 +236,25 @@ bool writeFrame(QSerialPort *port, const QByteArray &frame)
     // No flush(): it writes whether or not the line can take the bytes, and on a full line Qt reports
     // that as a resource error, which is also how a hung-up line shows. The bytes leave when the
     // port's write notifier says the line takes them, on the next turn of the event loop.
-    return port->write(frame) == frame.size();
+    return gate ? gate->send(frame) : port->write(frame) == frame.size();
+}
+
+bool writePoll(QSerialPort *port, const QByteArray &request, int polledIndex)
+{
+    LineGate *gate = LineGate::of(port);
+    if (gate)
+        gate->release();
+    if (!writeFrame(port, request))
+        return false;
+    if (gate)
+        gate->expectReply(polledIndex);
+    return true;
+}
+
+void replyTaken(QSerialPort *port)
+{
+    if (LineGate *gate = LineGate::of(port))
+        gate->release();
 }
 
 QSerialPort *openBusPort(const QString &deviceFile)
@@ -112,7 +267,11 @@ QSerialPort *openBusPort(const QString &deviceFile)
     port->setStopBits(QSerialPort::OneStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
     port->setReadBufferSize(ReadBufferSize);
-    new PortWatcher(port);
-    port->open(QIODevice::ReadWrite);
+    new LineGate(port);
+    auto *watcher = new PortWatcher(port);
+    if (!port->open(QIODevice::ReadWrite))
+        watcher->retryUntilOpen();
     return port;
 }
+
+#include "serialports.moc"

@@ -278,7 +278,7 @@ void BusControl::pollChannel(int channel, bool &started)
     if (port->isOpen()) {
         // Whatever is waiting now answers an earlier poll; it must not pass for this one's reply.
         port->clear(QSerialPort::Input);
-        writeFrame(port, Wire::pollRequest(devAddress[index]));
+        writePoll(port, Wire::pollRequest(devAddress[index]), index);
     }
     setItemState(index, channel, LinkRequesting, 0, earlierPolls);
 }
@@ -290,6 +290,7 @@ void BusControl::readMyCom()
         QSerialPort *port = MainWindow::getCom(channel);
         if (port->isOpen())
             replies[channel] = port->readAll();
+        replyTaken(port);
     }
     handleReplies(replies);
     readTimer->stop();

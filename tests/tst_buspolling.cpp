@@ -29,6 +29,10 @@
 #include <memory>
 #include <sys/resource.h>
 
+// What ends the wait of frames written after a poll.
+enum class LineFreedBy { Reply, Read, GuardTime, Closing };
+Q_DECLARE_METATYPE(LineFreedBy)
+
 // The polling of the four buses, stepped tick by tick through the timer slots, against
 // pseudo-terminals that stand in for the controllers.
 class TestBusPolling : public QObject
@@ -59,6 +63,9 @@ private slots:
     void tileTouchOpensTheDashboardOfItsController();
     void returnButtonHidesTheScreenAndPollingGoesOn();
     void babblingLineIsCapped();
+    void framesWaitForTheReplyOfAPoll_data();
+    void framesWaitForTheReplyOfAPoll();
+    void heldFramesCountTowardsTheBacklog();
     void loneReadErrorKeepsThePortOpen();
     void hungUpPortIsClosedWithoutSpinningAndComesBack();
     void pollsOnceASecondInRealTime();
@@ -457,6 +464,80 @@ void TestBusPolling::lateReplyOfAnEarlierPollIsDiscarded()
 
     QCOMPARE(retry1, 1);
     QVERIFY(caption(0, 3).startsWith(QStringLiteral("请求中")));
+}
+
+void TestBusPolling::framesWaitForTheReplyOfAPoll_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<LineFreedBy>("freedBy");
+
+    QTest::newRow("full reply in") << fullReply(2, 0, 0x11) << LineFreedBy::Reply;
+    QTest::newRow("short reply in") << hex("BB0200FF") << LineFreedBy::Reply;
+    QTest::newRow("full reply with a bad checksum in") << fullReply(2, 0, 0x11).replace(30, 1, "x") << LineFreedBy::Reply;
+    QTest::newRow("half a full reply, then the read") << fullReply(2, 0, 0x11).left(15) << LineFreedBy::Read;
+    QTest::newRow("another controller's reply, then the read") << hex("BB0300FF") << LineFreedBy::Read;
+    QTest::newRow("silence and no read") << QByteArray() << LineFreedBy::GuardTime;
+    QTest::newRow("port closed") << QByteArray() << LineFreedBy::Closing;
+}
+
+// A frame written between a poll and the end of its reply waits, and leaves right after it, in the
+// order written; one held for a port that closes is dropped.
+void TestBusPolling::framesWaitForTheReplyOfAPoll()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(LineFreedBy, freedBy);
+    setTurn(1, 2);
+    QElapsedTimer sincePoll;
+    sincePoll.start();
+    QCOMPARE(tick(1), hex("AA435802FF"));
+    QByteArray commands;
+    for (int code : {Wire::Fan, Wire::Curtain, Wire::MainLight}) {
+        MainWindow::getInstance()->sendLightOpen(1, 2, code, true);
+        commands += hex("AA02") + char(code) + hex("01 00 00 FF");
+    }
+    QVERIFY(bus[1]->readFor(50).isEmpty());
+    if (!reply.isEmpty())
+        QVERIFY(answer(1, reply));
+    if (freedBy != LineFreedBy::Reply)
+        QVERIFY(bus[1]->readFor(50).isEmpty());
+
+    switch (freedBy) {
+    case LineFreedBy::Read:
+        screen->readMyCom();
+        break;
+    case LineFreedBy::Closing:
+        port(1)->close();
+        QVERIFY(port(1)->open(QIODevice::ReadWrite));
+        QVERIFY(bus[1]->readFor(ReplyGuardMs + 100).isEmpty());
+        return;
+    case LineFreedBy::Reply:
+    case LineFreedBy::GuardTime:
+        break;
+    }
+    QCOMPARE(bus[1]->read(commands.size()).toHex(' '), commands.toHex(' '));
+    // Freed by the reply itself, not by the guard time that would free it anyway.
+    QVERIFY2((freedBy == LineFreedBy::GuardTime) == (sincePoll.elapsed() >= ReplyGuardMs),
+             qPrintable(QString::number(sincePoll.elapsed())));
+    screen->readMyCom();
+}
+
+// Frames held for a reply fill the port's 4 KiB backlog as if they were on it.
+void TestBusPolling::heldFramesCountTowardsTheBacklog()
+{
+    setTurn(1, 2);
+    QCOMPARE(tick(1), hex("AA435802FF"));
+    QCOMPARE(port(1)->bytesToWrite(), qint64(0));
+    const QByteArray frame = hex("AA02070100 00FF");
+    int held = 0;
+    while (writeFrame(port(1), frame) && held <= WriteBacklogLimit)
+        ++held;
+    QCOMPARE(held, int(WriteBacklogLimit / frame.size()));
+    QCOMPARE(port(1)->bytesToWrite(), qint64(0));
+
+    screen->readMyCom();
+    QCOMPARE(bus[1]->read(held * frame.size()), frame.repeated(held));
+    QVERIFY(writeFrame(port(1), frame));
+    QCOMPARE(bus[1]->read(frame.size()), frame);
 }
 
 void TestBusPolling::turnWrapsFromThreeToZero()

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -56,6 +57,7 @@ private slots:
     void warnsOncePerPortItCannotHave();
     void unreachableBusesAreWalkedThroughWhileOthersArePolled();
     void secondProgramCannotTakeAPortThePanelHolds();
+    void deviceFileThatAppearsLaterIsTakenIntoUse();
 
 private:
     QString caption(int channel, int index) const;
@@ -64,6 +66,8 @@ private:
     std::unique_ptr<PseudoTerminal> terminals[ChannelCount];
     QProcess firstHolder;
     QStringList warnings;
+    // The missing bus's device file: a link to its terminal, made only once the panel runs.
+    QTemporaryDir lateDeviceDir;
 };
 
 QByteArray TestPortClaims::startHolder(QProcess &holder, const QString &path)
@@ -83,7 +87,8 @@ void TestPortClaims::initTestCase()
     }
     for (int channel = 0; channel < ChannelCount; ++channel)
         serialDeviceFiles[channel] = terminals[channel]->slavePath();
-    serialDeviceFiles[MissingBus] = QStringLiteral("/nonexistent/ttyS2");
+    QVERIFY(lateDeviceDir.isValid());
+    serialDeviceFiles[MissingBus] = lateDeviceDir.filePath(QStringLiteral("ttyS2"));
     QCOMPARE(startHolder(firstHolder, serialDeviceFiles[HeldBus]), QByteArray("held"));
 
     ModalBoxCloser closer;
@@ -154,6 +159,24 @@ void TestPortClaims::secondProgramCannotTakeAPortThePanelHolds()
 
     BusControl::getInstance()->sendCommand();
     QCOMPARE(terminals[2]->read(Wire::PollRequestSize).size(), Wire::PollRequestSize);
+}
+
+// An adapter that shows up after start-up (a late USB adapter, a driver loaded late) is opened
+// quietly within a retry period, and its bus is polled and commanded like the others.
+void TestPortClaims::deviceFileThatAppearsLaterIsTakenIntoUse()
+{
+    QVERIFY(!MainWindow::getCom(MissingBus)->isOpen());
+    QVERIFY(QFile::link(terminals[MissingBus]->slavePath(), serialDeviceFiles[MissingBus]));
+    QTRY_VERIFY_WITH_TIMEOUT(MainWindow::getCom(MissingBus)->isOpen(), 2 * PortReopenIntervalMs);
+
+    BusControl *screen = BusControl::getInstance();
+    screen->sendCommand();
+    screen->findChild<QTimer *>(QStringLiteral("readTimer"))->stop();
+    QCOMPARE(terminals[MissingBus]->read(Wire::PollRequestSize),
+             Wire::pollRequest(devAddress[*pollIndices[MissingBus]]));
+    screen->readMyCom();
+    MainWindow::getInstance()->sendLightOpen(MissingBus, 2, Wire::Fan, true);
+    QCOMPARE(terminals[MissingBus]->read(Wire::CommandFrameSize).toHex(' '), QByteArray("aa 02 07 01 00 00 ff"));
 }
 
 int main(int argc, char **argv)

@@ -3,6 +3,7 @@
 #include "controllerstate.h"
 #include "framelog.h"
 #include "framescanner.h"
+#include "halfduplexline.h"
 #include "replyplanner.h"
 #include "scenario.h"
 #include "simbus.h"
@@ -123,6 +124,11 @@ private slots:
     void commandChangesOneByte();
     void busAnswersAndCommandsOnlyPresentControllers();
     void clearAlarmShowsInTheNextReply();
+
+    // half-duplex line
+    void panelBytesCollideWhileAReplyIsDue_data();
+    void panelBytesCollideWhileAReplyIsDue();
+    void collisionGarblesReplyAndLosesCommand();
 
     // byte stream
     void scannerFindsFrames_data();
@@ -402,6 +408,79 @@ void TestSimulator::clearAlarmShowsInTheNextReply()
     QCOMPARE(sent.count(), 2);
     QCOMPARE(hex(sent.at(0).at(0).toByteArray().left(3)), QStringLiteral("CC 00 88"));
     QCOMPARE(hex(sent.at(1).at(0).toByteArray().left(3)), QStringLiteral("CC 00 00"));
+}
+
+void TestSimulator::panelBytesCollideWhileAReplyIsDue_data()
+{
+    QTest::addColumn<int>("replyBytes");
+    QTest::addColumn<int>("commandAtUs"); // arrival of a 7-byte command, after the poll's arrival
+    QTest::addColumn<bool>("collides");
+
+    // A 5-byte poll arriving at 0 is on the line until 5.2 ms; with a 3 ms turnaround a 31-byte reply
+    // runs from 8.2 ms to 40.5 ms.
+    QTest::newRow("written with the poll") << 31 << 0 << true;
+    QTest::newRow("in the turnaround") << 31 << 6000 << true;
+    QTest::newRow("under the reply") << 31 << 25000 << true;
+    QTest::newRow("starting just before the reply ends") << 31 << 40400 << true;
+    QTest::newRow("just after the reply") << 31 << 40600 << false;
+    QTest::newRow("after a short reply") << 4 << 12400 << false;
+    QTest::newRow("under a short reply") << 4 << 12000 << true;
+    QTest::newRow("no reply due") << 0 << 6000 << false;
+}
+
+void TestSimulator::panelBytesCollideWhileAReplyIsDue()
+{
+    QFETCH(int, replyBytes);
+    QFETCH(int, commandAtUs);
+    QFETCH(bool, collides);
+
+    HalfDuplexLine line(3);
+    const HalfDuplexLine::Span poll = line.panelSends(0, 5);
+    QVERIFY(!line.overlapsReply(poll));
+    line.pollEnded(poll.endNs);
+    if (replyBytes > 0)
+        line.bookReply(0, replyBytes);
+    QCOMPARE(line.overlapsReply(line.panelSends(commandAtUs * 1000LL, 7)), collides);
+}
+
+// On the line, a command sent while its bus answers a poll garbles both: the reply arrives
+// corrupted, the command is not applied, and the log says so. Once the reply is through, both pass.
+void TestSimulator::collisionGarblesReplyAndLosesCommand()
+{
+    Scenario scenario;
+    QString error;
+    QVERIFY(scenario.parse(QStringLiteral("controller 0 0 tvOn=1\n"), &error));
+    QBuffer logText;
+    logText.open(QIODevice::WriteOnly);
+    FrameLog log(&logText);
+    ControllerSim sim(scenario, 1, &log);
+    QVERIFY2(sim.openPorts(&error), qPrintable(error));
+    sim.setHalfDuplex(3);
+    SimBus *bus = sim.bus(0);
+    QSignalSpy sent(bus, &SimBus::transmit);
+    const QByteArray intact = bus->controller(0)->fullReply(0);
+
+    QElapsedTimer clock;
+    clock.start();
+    bus->receive(bytes("AA435800FF"));
+    bus->receive(bytes("AA0007010000FF")); // fan on, while the reply is due
+    QVERIFY(sent.wait(1000));
+    QVERIFY2(clock.elapsed() >= 40, qPrintable(QString::number(clock.elapsed()))); // 5 + 3 + 31 bytes
+    QCOMPARE(sent.at(0).at(0).toByteArray().size(), intact.size());
+    QVERIFY(sent.at(0).at(0).toByteArray() != intact);
+    QCOMPARE(bus->controller(0)->data(23), quint8(0));
+
+    sent.clear();
+    bus->receive(bytes("AA435800FF"));
+    QVERIFY(sent.wait(1000));
+    QCOMPARE(hex(sent.at(0).at(0).toByteArray()), hex(intact));
+    bus->receive(bytes("AA0007010000FF"));
+    QCOMPARE(bus->controller(0)->data(23), quint8(1));
+
+    const QStringList lines = QString::fromUtf8(logText.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QRegularExpression collision(QStringLiteral("^\\d+\\.\\d{3} ch0 collision AA 00 07 01 00 00 FF$"));
+    QCOMPARE(lines.filter(collision).size(), 1);
+    QCOMPARE(lines.filter(QStringLiteral(" ch0 rx AA 00 07")).size(), 1);
 }
 
 void TestSimulator::scannerFindsFrames_data()

@@ -45,8 +45,16 @@ void ControllerSim::connectBus(int channel)
             [this, channel](const QByteArray &frame) { m_log->received(channel, frame); });
     connect(bus, &SimBus::junkReceived, this,
             [this, channel](const QByteArray &bytes) { m_log->junk(channel, bytes); });
+    connect(bus, &SimBus::collided, this,
+            [this, channel](const QByteArray &bytes) { m_log->collision(channel, bytes); });
     connect(bus, &SimBus::transmit, this,
             [this, channel](const QByteArray &bytes) { m_log->sent(channel, bytes); });
+}
+
+void ControllerSim::setHalfDuplex(int turnaroundMs)
+{
+    for (SimBus *bus : m_buses)
+        bus->setHalfDuplex(turnaroundMs);
 }
 
 void ControllerSim::setUpControllers()

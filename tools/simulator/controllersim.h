@@ -28,6 +28,8 @@ public:
     QStringList slavePaths() const;
     // Links named after the panel's device files (ttyS2, ttyS4, ttyS5, ttyS7) in dir.
     bool createLinks(const QString &dir, QString *error);
+    // Every bus a shared half-duplex line (see SimBus::setHalfDuplex).
+    void setHalfDuplex(int turnaroundMs);
     // Starts the clock of the scenario's timed changes.
     void start();
 

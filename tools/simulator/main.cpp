@@ -1,5 +1,6 @@
 #include "controllersim.h"
 #include "framelog.h"
+#include "halfduplexline.h"
 #include "scenario.h"
 
 #include <QCommandLineParser>
@@ -9,6 +10,7 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +55,12 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("dir")},
         {QStringLiteral("log"), QStringLiteral("Frame log file instead of stdout."),
          QStringLiteral("file")},
+        {QStringLiteral("half-duplex"),
+         QStringLiteral("Shared half-duplex lines: replies take their 9600-baud time, and panel bytes "
+                        "that meet one garble both.")},
+        {QStringLiteral("turnaround"),
+         QStringLiteral("With --half-duplex, ms from the end of a poll to its reply (default 3)."),
+         QStringLiteral("ms")},
     });
 }
 
@@ -73,6 +81,18 @@ bool buildScenario(const QCommandLineParser &parser, Scenario &scenario, QString
         return false;
     }
     return true;
+}
+
+// --turnaround or its default; nothing when it is not 0 to 1000 ms.
+std::optional<int> turnaroundMs(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(QStringLiteral("turnaround")))
+        return HalfDuplexLine::DefaultTurnaroundMs;
+    bool valid = false;
+    const int ms = parser.value(QStringLiteral("turnaround")).toInt(&valid);
+    if (!valid || ms < 0 || ms > 1000)
+        return std::nullopt;
+    return ms;
 }
 
 void printSlavePaths(const QStringList &paths)
@@ -117,6 +137,12 @@ int main(int argc, char **argv)
     FrameLog log(&out);
 
     ControllerSim sim(scenario, scenario.seed().value_or(1), &log);
+    if (parser.isSet(QStringLiteral("half-duplex"))) {
+        const std::optional<int> turnaround = turnaroundMs(parser);
+        if (!turnaround)
+            return fail(QStringLiteral("--turnaround takes 0 to 1000 ms"));
+        sim.setHalfDuplex(*turnaround);
+    }
     if (!sim.openPorts(&error))
         return fail(error);
     printSlavePaths(sim.slavePaths());

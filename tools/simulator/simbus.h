@@ -2,9 +2,11 @@
 
 #include "controllerstate.h"
 #include "framescanner.h"
+#include "halfduplexline.h"
 #include "replyplanner.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 
 class QTimer;
@@ -29,6 +31,9 @@ public:
     ControllerState &ensureController(int index);
     // Call after changing a controller's behaviour: starts or stops a babbling controller's stream.
     void controllersChanged();
+    // Makes the bus a shared half-duplex line: replies take their time on it, and panel bytes that
+    // meet a reply due or under way garble both (the reply goes out corrupted, the frame is lost).
+    void setHalfDuplex(int turnaroundMs);
 
 public slots:
     void receive(const QByteArray &bytes);
@@ -36,13 +41,17 @@ public slots:
 signals:
     void frameReceived(const QByteArray &frame);
     void junkReceived(const QByteArray &bytes);
+    // Panel bytes that met a reply on a half-duplex line; neither reached its receiver intact.
+    void collided(const QByteArray &bytes);
     void transmit(const QByteArray &bytes);
 
 private:
+    void receiveOnSharedLine(const QByteArray &bytes);
     void handle(const ScannedFrame &frame);
     void answerPoll(quint8 address);
     void applyCommand(const ScannedFrame &frame);
     void send(const ReplyChunk &chunk);
+    void sendOnSharedLine(const ReplyChunk &chunk);
     bool anyBabbling() const;
     void babble();
 
@@ -51,4 +60,9 @@ private:
     ReplyPlanner m_planner;
     std::array<std::optional<ControllerState>, Controllers> m_controllers;
     QTimer *m_babble = nullptr;
+
+    std::optional<HalfDuplexLine> m_line;
+    QElapsedTimer m_clock;
+    int m_replyWindow = 0;   // counts the polls taken on the shared line
+    int m_garbledWindow = 0; // the latest of them whose reply met panel bytes
 };
