@@ -1,35 +1,56 @@
 #!/usr/bin/env bash
-# Feeds the panel's reply handling arbitrary reads for SECONDS (default 60) with libFuzzer, on the
-# checked build, starting from the seed corpus in tests/fuzz/corpus. A crash or a broken invariant
+# The libFuzzer targets on the checked build: fuzz_replies (the reply handling with every screen) and
+# fuzz_pollcycle (the poll cycle alone, millions of inputs a minute). A crash or a broken invariant
 # fails the run and leaves the input in BUILD_DIR/fuzz-artifacts/.
-#   tools/fuzz.sh          # the short run of ./test.sh
-#   tools/fuzz.sh 3600     # an hour
+#
+#   tools/fuzz.sh --corpus    # every committed seed once through both: deterministic, as ./test.sh runs it
+#   tools/fuzz.sh [SECONDS]   # explore for SECONDS per target (default 60) from a fresh seed, as CI runs it
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
 build_dir="${BUILD_DIR:-build-checked}"
+seeds=tests/fuzz/corpus
 
-tools/checked-build.sh fuzz_replies
-. tools/checked-build.sh --env
-
-# New inputs go to a corpus of the build's own, so the committed seeds stay as they are.
-corpus="$build_dir/fuzz-corpus"
+tools/checked-build.sh fuzz_replies fuzz_pollcycle
+. tools/checked-env.sh
 artifacts="$build_dir/fuzz-artifacts"
-mkdir -p "$corpus" "$artifacts"
-log="$build_dir/fuzz.log"
-start=$SECONDS
-status=0
-"$build_dir/tests/fuzz/fuzz_replies" -max_total_time="$seconds" -timeout=20 -max_len=4096 \
-    -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" tests/fuzz/corpus >"$log" 2>&1 || status=$?
-elapsed=$((SECONDS - start))
+mkdir -p "$artifacts"
 
-executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
-if [ "$status" -ne 0 ]; then
-    tail -60 "$log"
-    echo "fuzz: FAILED after ${elapsed} s (exit $status); inputs in $artifacts/"
-    exit 1
+# Runs one target with libFuzzer's arguments; prints its figures, or its log's end on a failure.
+run_target() {
+    local target=$1
+    shift
+    local log="$build_dir/$target.log"
+    local start=$SECONDS status=0
+    "$build_dir/tests/fuzz/$target" -timeout=20 -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" \
+        >"$log" 2>&1 || status=$?
+    local executions rate coverage
+    executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+    coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+    if [ "$status" -ne 0 ]; then
+        tail -60 "$log"
+        echo "fuzz: $target FAILED after $((SECONDS - start)) s (exit $status); inputs in $artifacts/"
+        exit 1
+    fi
+    echo "fuzz: $target: ${executions:-?} executions in $((SECONDS - start)) s (${rate:-?}/s)," \
+         "coverage ${coverage:-?} edges, no crash"
+}
+
+if [ "${1:-}" = "--corpus" ]; then
+    run_target fuzz_replies -runs=0 "$seeds"
+    run_target fuzz_pollcycle -runs=0 "$seeds"
+    exit 0
 fi
-echo "fuzz: ${executions:-?} executions in ${elapsed} s (${rate:-?}/s), coverage ${coverage:-?} edges," \
-     "corpus $(ls "$corpus" | wc -l) inputs, no crash"
+
+seconds="${1:-60}"
+seed=$(date +%s)
+echo "fuzz: seed $seed, $seconds s per target"
+# New inputs go to corpora of the build's own, so the committed seeds stay as they are.
+for target in fuzz_replies fuzz_pollcycle; do
+    mkdir -p "$build_dir/$target-corpus"
+done
+run_target fuzz_replies -seed="$seed" -max_total_time="$seconds" -max_len=4096 \
+    "$build_dir/fuzz_replies-corpus" "$seeds"
+# Short inputs keep it at full speed; 128 bytes still hold four full replies or 64 silent ticks.
+run_target fuzz_pollcycle -seed="$seed" -max_total_time="$seconds" -max_len=128 \
+    "$build_dir/fuzz_pollcycle-corpus" "$seeds"

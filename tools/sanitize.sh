@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 build_dir="${BUILD_DIR:-build-checked}"
 
 tools/checked-build.sh
-. tools/checked-build.sh --env
+. tools/checked-env.sh
 cd "$build_dir"
 status=0
 ctest --output-on-failure -j "$(nproc)" >ctest-sanitize.log 2>&1 || status=$?

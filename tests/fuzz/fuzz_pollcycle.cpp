@@ -3,8 +3,9 @@
 // as the bus control screen applies them. No application object and no screen, so it runs at the
 // speed of the rules themselves. After every read the state is checked against the reply model.
 //
-// Input: one step per tick: a byte whose bits 0-3 say which channels' reads carry bytes; then, per
-// channel in the mask, a length byte and that many bytes (cut at the input's end).
+// Input: as fuzz_replies reads it, so that both share their seeds: byte 0 (the shown controller there)
+// is skipped; then one step per tick: a byte whose bits 0-3 say which channels' reads carry bytes;
+// then, per channel in the mask, a length byte and that many bytes (cut at the input's end).
 
 #include "bus/pollcycle.h"
 #include "bus/smalldevinfo.h"
@@ -86,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Input input(data, size);
     std::array<Channel, ChannelCount> channels;
+    input.next();
     for (int tick = 0; tick < MaxTicks && !input.atEnd(); ++tick) {
         const unsigned char step = input.next();
         for (int channel = 0; channel < ChannelCount; ++channel) {
