@@ -1,7 +1,7 @@
 #include "app/home.h"
 #include "ui_home.h"
 
-#include "app/screeninstance.h"
+#include "bus/screeninstance.h"
 #include "bus/buscontrol.h"
 #include "bus/housealarms.h"
 

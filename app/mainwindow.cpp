@@ -2,9 +2,11 @@
 #include "ui_mainwindow.h"
 
 #include "app/home.h"
-#include "app/screeninstance.h"
-#include "app/serialports.h"
+#include "bus/screeninstance.h"
+#include "bus/serialports.h"
 #include "bus/devicetables.h"
+#include "bus/roomlink.h"
+#include "room/devices.h"
 
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -33,6 +35,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     openPorts();
     warnAboutClosedPorts();
+    connectRoomToBus();
 
     for (Wire::CommandFrame &frame : cmdFrame)
         frame = Wire::initialCommandFrame();
@@ -50,10 +53,20 @@ MainWindow::~MainWindow()
 
 void MainWindow::openPorts()
 {
-    myCom1 = openBusPort(serialDeviceFiles[0]);
-    myCom2 = openBusPort(serialDeviceFiles[1]);
-    myCom3 = openBusPort(serialDeviceFiles[2]);
-    myCom4 = openBusPort(serialDeviceFiles[3]);
+    openBusPorts();
+}
+
+// The bus layer tells the dashboard through RoomLink. Its first verdict on any controller makes the
+// dashboard and the appliance screens, hidden, so that they are ready before anyone opens them.
+void MainWindow::connectRoomToBus()
+{
+    RoomLink *link = RoomLink::instance();
+    connect(link, &RoomLink::linkStateChanged, this, [](int index, int tongdao, int state, unsigned char alarm) {
+        Devices::createScreens();
+        Devices::updateConnState(index, tongdao, state, alarm);
+    });
+    connect(link, &RoomLink::controllerReported, this, &Devices::controllerReported);
+    connect(link, &RoomLink::controllerChosen, this, &Devices::openController);
 }
 
 // One box per missing port, one after the other: start-up goes on when each is closed.
@@ -69,16 +82,7 @@ void MainWindow::warnAboutClosedPorts()
 
 QSerialPort *MainWindow::getCom(int channel)
 {
-    switch (channel) {
-    case 1:
-        return myCom2;
-    case 2:
-        return myCom3;
-    case 3:
-        return myCom4;
-    default:
-        return myCom1;
-    }
+    return busPort(channel);
 }
 
 bool MainWindow::sendLightOpen(int tongdao, int index, int code, bool on)

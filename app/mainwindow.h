@@ -38,6 +38,7 @@ private:
     explicit MainWindow(QWidget *parent = nullptr);
 
     void openPorts();
+    void connectRoomToBus();
     void warnAboutClosedPorts();
     bool writeCommandFrame(int tongdao);
 

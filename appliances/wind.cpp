@@ -2,8 +2,8 @@
 #include "ui_wind.h"
 
 #include "app/commandnotice.h"
-#include "app/screeninstance.h"
-#include "app/stylesheet.h"
+#include "bus/screeninstance.h"
+#include "bus/stylesheet.h"
 #include "room/showncontroller.h"
 #include "bus/wire.h"
 #include "room/devices.h"

@@ -1,17 +1,16 @@
 #include "bus/buscontrol.h"
 #include "ui_buscontrol.h"
 
-#include "app/clockcaption.h"
-#include "app/mainwindow.h"
-#include "app/screeninstance.h"
-#include "app/stylesheet.h"
-#include "app/serialports.h"
+#include "bus/clockcaption.h"
+#include "bus/screeninstance.h"
+#include "bus/stylesheet.h"
+#include "bus/serialports.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
 #include "bus/housealarms.h"
 #include "bus/pollcycle.h"
+#include "bus/roomlink.h"
 #include "bus/wire.h"
-#include "room/devices.h"
 
 #include <QDateTime>
 #include <QPushButton>
@@ -148,7 +147,7 @@ void BusControl::followWiredChannels()
 {
     bool changed = false;
     for (int channel = 0; channel < ChannelCount; ++channel) {
-        if (!wired[channel] && MainWindow::getCom(channel)->isOpen()) {
+        if (!wired[channel] && busPort(channel)->isOpen()) {
             wired[channel] = true;
             changed = true;
         }
@@ -195,7 +194,7 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
         showLook(labelState, normalStateQss);
         showLook(labelIdx, normalIdxQss);
         HouseAlarms::instance()->setVerdict(index, tongdao, false, 0);
-        Devices::updateConnState(index, tongdao, LinkNormal, alarm);
+        RoomLink::instance()->tellLinkState(index, tongdao, LinkNormal, alarm);
         break;
     case LinkRequesting:
         setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkRequesting])
@@ -208,14 +207,14 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
         showLook(labelState, alarmQss);
         showLook(labelIdx, alarmQss);
         HouseAlarms::instance()->setVerdict(index, tongdao, true, alarm);
-        Devices::updateConnState(index, tongdao, LinkAlarm, alarm);
+        RoomLink::instance()->tellLinkState(index, tongdao, LinkAlarm, alarm);
         break;
     case LinkOffline:
         setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkOffline]));
         showLook(labelState, offlineQss);
         showLook(labelIdx, offlineQss);
         HouseAlarms::instance()->setVerdict(index, tongdao, false, 0);
-        Devices::updateConnState(index, tongdao, LinkOffline, alarm);
+        RoomLink::instance()->tellLinkState(index, tongdao, LinkOffline, alarm);
         break;
     default:
         break;
@@ -274,7 +273,7 @@ void BusControl::pollChannel(int channel, bool &started)
     int &index = pollIndex(channel);
     const int earlierPolls = PollCycle::startPoll(index, unansweredPolls(channel), started);
 
-    QSerialPort *port = MainWindow::getCom(channel);
+    QSerialPort *port = busPort(channel);
     if (port->isOpen()) {
         // Whatever is waiting now answers an earlier poll; it must not pass for this one's reply.
         port->clear(QSerialPort::Input);
@@ -287,7 +286,7 @@ void BusControl::readMyCom()
 {
     std::array<QByteArray, ChannelCount> replies;
     for (int channel = 0; channel < ChannelCount; ++channel) {
-        QSerialPort *port = MainWindow::getCom(channel);
+        QSerialPort *port = busPort(channel);
         if (port->isOpen())
             replies[channel] = port->readAll();
         replyTaken(port);
@@ -311,7 +310,7 @@ void BusControl::handleReply(int channel, const QByteArray &reply)
         smallDevBaojingStates[channel][index] = outcome.alarm;
     if (outcome.storeRecord) {
         Wire::copyFullReply(reply, smallDevInfos[channel][index]);
-        Devices::controllerReported(index, channel);
+        RoomLink::instance()->tellReport(index, channel);
     }
     if (outcome.state != LinkRequesting)
         setItemState(index, channel, outcome.state, outcome.alarm, 0);

@@ -1,7 +1,7 @@
 #include "bus/devitem.h"
 #include "ui_devitem.h"
 
-#include "room/devices.h"
+#include "bus/roomlink.h"
 
 namespace {
 // Until its controller's first poll a tile says nothing: the form's placeholder is an alarm caption
@@ -53,9 +53,5 @@ void DevItem::on_btn_img_clicked()
 {
     if (!open)
         return;
-    Devices *devices = Devices::getInstance(index, tongdao, false);
-    devices->setIndex(index);
-    devices->setTongdao(tongdao);
-    devices->updateItems(index, tongdao);
-    devices->show();
+    RoomLink::instance()->choose(index, tongdao);
 }

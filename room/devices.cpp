@@ -1,10 +1,10 @@
 #include "room/devices.h"
 #include "ui_devices.h"
 
-#include "app/clockcaption.h"
+#include "bus/clockcaption.h"
 #include "app/commandnotice.h"
-#include "app/screeninstance.h"
-#include "app/stylesheet.h"
+#include "bus/screeninstance.h"
+#include "bus/stylesheet.h"
 #include "appliances/aircond.h"
 #include "appliances/curtain.h"
 #include "appliances/light1.h"
@@ -118,10 +118,33 @@ void Devices::initItems()
     clearWarnIcons();
     if (showsController())
         loadTiles(shownRecord());
-    // Creates the five appliance screens, hidden, the first time.
-    updateAllSubDevs(index, tongdao);
+    createApplianceScreens();
     ui->label_11->hide();
     ui->label_tong->hide();
+}
+
+void Devices::createScreens()
+{
+    getInstance(-1, -1, false);
+}
+
+// In this order, hidden; each writes its "new" line.
+void Devices::createApplianceScreens()
+{
+    Aircond::getInstance();
+    Curtain::getInstance();
+    Light1::getInstance();
+    Tv::getInstance();
+    Wind::getInstance();
+}
+
+void Devices::openController(int index, int tongdao)
+{
+    Devices *devices = getInstance(index, tongdao, false);
+    devices->setIndex(index);
+    devices->setTongdao(tongdao);
+    devices->updateItems(index, tongdao);
+    devices->show();
 }
 
 void Devices::createTimers()
@@ -355,11 +378,10 @@ void Devices::on_btn_return_clicked()
 
 void Devices::updateConnState(int index, int tongdao, int state, unsigned char alarmBits)
 {
-    Devices *devices = getInstance(-1, -1, false);
     rememberLinkState(index, tongdao, state, alarmBits);
-    if (index < 0 || index != devices->index || tongdao != devices->tongdao)
+    if (!instance || index < 0 || index != instance->index || tongdao != instance->tongdao)
         return;
-    devices->showLinkState(state, alarmBits);
+    instance->showLinkState(state, alarmBits);
 }
 
 void Devices::showLinkState(int state, unsigned char alarmBits)

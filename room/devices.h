@@ -43,6 +43,12 @@ public:
     static int getIndex();
     static int getTongdao();
 
+    // The dashboard, hidden and showing no controller, and the five appliance screens, hidden: made
+    // when the bus first has something to tell the dashboard, or a tile is touched.
+    static void createScreens();
+    // Shows the dashboard of a controller whose tile was touched.
+    static void openController(int index, int tongdao);
+
     static void updateConnState(int index, int tongdao, int state, unsigned char alarmBits);
     static void setWarnIcon(int index, int tongdao, bool clear, unsigned char alarmBits);
     static void updateItems_sub(int index, int tongdao, int kind);
@@ -88,6 +94,7 @@ private:
 
     void initItems();
     void createTimers();
+    static void createApplianceScreens();
     void loadTiles(const SmallDevInfo &record);
     void reloadTiles(int kind);
     void followRecord(QLabel *label, QPushButton *button, unsigned char field);

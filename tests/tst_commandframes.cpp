@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "app/serialports.h"
+#include "bus/serialports.h"
 
 #include "messagelog.h"
 #include "paneltest.h"

@@ -1,10 +1,11 @@
-#include "app/clockcaption.h"
+#include "bus/clockcaption.h"
 #include "app/mainwindow.h"
 #include "appliances/aircond.h"
 #include "appliances/curtain.h"
 #include "appliances/light1.h"
 #include "appliances/tv.h"
 #include "appliances/wind.h"
+#include "bus/buscontrol.h"
 #include "bus/devicetables.h"
 #include "room/devices.h"
 
@@ -213,7 +214,8 @@ void TestDevices::firstConnStateCreatesHiddenDashboard()
     QCOMPARE(Devices::getIndex(), -1);
     QCOMPARE(Devices::getTongdao(), -1);
 
-    Devices::updateConnState(1, 0, LinkAlarm, 0x80);
+    // The bus's first verdict on any controller, as the poll gives it.
+    BusControl::getInstance()->setItemState(1, 0, LinkAlarm, 0x80, 0);
 
     QVERIFY(Devices::ifInstance());
     dashboard = Devices::getInstance(2, 3, false);

@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "app/serialports.h"
+#include "bus/serialports.h"
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
 #include "bus/wire.h"

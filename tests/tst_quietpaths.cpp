@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "app/stylesheet.h"
+#include "bus/stylesheet.h"
 #include "appliances/aircond.h"
 #include "appliances/curtain.h"
 #include "appliances/light1.h"

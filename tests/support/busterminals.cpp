@@ -3,7 +3,7 @@
 #include "modalboxes.h"
 
 #include "app/mainwindow.h"
-#include "app/serialports.h"
+#include "bus/serialports.h"
 #include "bus/devicetables.h"
 
 #include <QSerialPort>

@@ -1,6 +1,6 @@
 #include "paneltest.h"
 
-#include "app/serialports.h"
+#include "bus/serialports.h"
 #include "bus/buscontrol.h"
 
 #include <QTextCodec>

@@ -1,4 +1,4 @@
-#include "app/stylesheet.h"
+#include "bus/stylesheet.h"
 
 #include <QWidget>
 

@@ -43,3 +43,9 @@ void replyTaken(QSerialPort *port);
 // A port with the bus settings (9600 8N1, no flow control), opened for reading and writing if it
 // can be. A port that fails later (hang-up, read or write error) is closed and reopened quietly.
 QSerialPort *openBusPort(const QString &deviceFile);
+
+// Creates the four ports from serialDeviceFiles, channel 0 to 3, and opens those it can.
+void openBusPorts();
+
+// The port of a channel; anything but 1, 2 or 3 gives channel 0's port.
+QSerialPort *busPort(int channel);

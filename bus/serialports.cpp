@@ -1,4 +1,4 @@
-#include "app/serialports.h"
+#include "bus/serialports.h"
 
 #include "bus/wire.h"
 
@@ -272,6 +272,28 @@ QSerialPort *openBusPort(const QString &deviceFile)
     if (!port->open(QIODevice::ReadWrite))
         watcher->retryUntilOpen();
     return port;
+}
+
+void openBusPorts()
+{
+    myCom1 = openBusPort(serialDeviceFiles[0]);
+    myCom2 = openBusPort(serialDeviceFiles[1]);
+    myCom3 = openBusPort(serialDeviceFiles[2]);
+    myCom4 = openBusPort(serialDeviceFiles[3]);
+}
+
+QSerialPort *busPort(int channel)
+{
+    switch (channel) {
+    case 1:
+        return myCom2;
+    case 2:
+        return myCom3;
+    case 3:
+        return myCom4;
+    default:
+        return myCom1;
+    }
 }
 
 #include "serialports.moc"

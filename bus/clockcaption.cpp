@@ -1,4 +1,4 @@
-#include "app/clockcaption.h"
+#include "bus/clockcaption.h"
 
 #include <QDateTime>
 #include <QString>

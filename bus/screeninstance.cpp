@@ -1,4 +1,4 @@
-#include "app/screeninstance.h"
+#include "bus/screeninstance.h"
 
 #include <QPainter>
 #include <QStyleOption>
