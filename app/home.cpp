@@ -18,12 +18,9 @@ QString alarmLine(const HouseAlarms::Raised &alarm)
 }
 } // namespace
 
-Home *Home::instance = nullptr;
-
 Home *Home::getInstance()
 {
-    static QMutex mutex;
-    return screenInstance(instance, mutex, "Home", [] { return new Home; });
+    return instanceOrCreate([] { return new Home; });
 }
 
 Home::Home(QWidget *parent)
@@ -39,7 +36,6 @@ Home::Home(QWidget *parent)
 Home::~Home()
 {
     delete ui;
-    instance = nullptr;
 }
 
 void Home::paintEvent(QPaintEvent *)

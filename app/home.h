@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/screeninstance.h"
 #include <QWidget>
 
 namespace Ui {
@@ -7,7 +8,7 @@ class home;
 }
 
 // The menu between the start picture and the bus control screen.
-class Home : public QWidget
+class Home : public QWidget, public OneInstance<Home>
 {
     Q_OBJECT
     Q_DISABLE_COPY(Home)
@@ -29,8 +30,6 @@ private:
     explicit Home(QWidget *parent = nullptr);
 
     void showHouseAlarms();
-
-    static Home *instance;
 
     Ui::home *ui = nullptr;
 };

@@ -18,12 +18,9 @@ namespace {
 const QRect homeTapArea(QPoint(301, 201), QPoint(1599, 799));
 }
 
-MainWindow *MainWindow::instance = nullptr;
-
 MainWindow *MainWindow::getInstance()
 {
-    static QMutex mutex;
-    return screenInstance(instance, mutex, "MainWindow", [] { return new MainWindow; });
+    return instanceOrCreate([] { return new MainWindow; });
 }
 
 MainWindow::MainWindow(QWidget *parent)
@@ -48,7 +45,6 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     delete ui;
-    instance = nullptr;
 }
 
 void MainWindow::openPorts()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/screeninstance.h"
 #include "bus/wire.h"
 
 #include <QMainWindow>
@@ -12,7 +13,7 @@ class MainWindow;
 
 // The full-screen start picture, and the panel's link to the appliances: every command frame the
 // screens send goes through sendLightOpen() or sendLight().
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, public OneInstance<MainWindow>
 {
     Q_OBJECT
     Q_DISABLE_COPY(MainWindow)
@@ -41,8 +42,6 @@ private:
     void connectRoomToBus();
     void warnAboutClosedPorts();
     bool writeCommandFrame(int tongdao);
-
-    static MainWindow *instance;
 
     Ui::MainWindow *ui = nullptr;
     Wire::CommandFrame cmdFrame[ChannelCount];

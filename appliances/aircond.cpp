@@ -26,17 +26,9 @@ constexpr int MaxTemperature = 30;
 constexpr int FirstFilledSpeed = 4;
 } // namespace
 
-Aircond *Aircond::instance = nullptr;
-
 Aircond *Aircond::getInstance()
 {
-    static QMutex mutex;
-    return screenInstance(instance, mutex, "Aircond", [] { return new Aircond; });
-}
-
-bool Aircond::ifInstance()
-{
-    return instance != nullptr;
+    return instanceOrCreate([] { return new Aircond; });
 }
 
 int Aircond::getIndex()
@@ -63,7 +55,6 @@ Aircond::Aircond(QWidget *parent)
 Aircond::~Aircond()
 {
     delete ui;
-    instance = nullptr;
 }
 
 // Only the power button's look is loaded here: its checked state follows with the updateItems()
@@ -117,13 +108,7 @@ void Aircond::setOnoffStyle(bool on)
 // The sheet changes only when the fill appears or goes, not on every move of the slider.
 void Aircond::setHsStyleSheet(int value)
 {
-    if (speedMode == 0 && value >= FirstFilledSpeed) {
-        speedMode = 1;
-        setStyleSheetIfChanged(ui->hs_speed, speedQss0 + speedQss1);
-    } else if (speedMode == 1 && value < FirstFilledSpeed) {
-        speedMode = 0;
-        setStyleSheetIfChanged(ui->hs_speed, speedQss0);
-    }
+    followFillThreshold(ui->hs_speed, speedMode, value, FirstFilledSpeed, speedQss0, speedQss1);
 }
 
 void Aircond::addDropShadow()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/screeninstance.h"
 #include <QWidget>
 
 namespace Ui {
@@ -8,14 +9,13 @@ class Aircond;
 
 // The air conditioner of the controller the dashboard shows: power, set temperature and the
 // reported fan speed.
-class Aircond : public QWidget
+class Aircond : public QWidget, public OneInstance<Aircond>
 {
     Q_OBJECT
     Q_DISABLE_COPY(Aircond)
 
 public:
     static Aircond *getInstance();
-    static bool ifInstance();
     ~Aircond() override;
 
     // The controller the dashboard shows; -1 when there is none.
@@ -42,8 +42,6 @@ private:
     void followShownTemperature(int degrees);
     void showSpeed(int speed);
     void stepTemperature(int step);
-
-    static Aircond *instance;
 
     Ui::Aircond *ui = nullptr;
     int speedMode = 0;

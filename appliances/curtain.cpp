@@ -10,34 +10,16 @@
 
 namespace {
 
-const QString hsQss0 = QStringLiteral(
-    "QSlider {height: 40px;}QSlider::groove:horizontal {background: rgb(67,77,85);height: 40px;"
-    "border: 2px solid rgb(145, 212, 149);border-radius: 20px;}QSlider::handle:horizontal {"
-    "background: QRadialGradient(cx:0, cy:0, radius: 1, fx:0.5, fy:0.5, stop:0 white, stop:1 rgb(63, 226, 73));"
-    "border: 1px solid #cccccc;width: 40px;margin: -0px 0;border-radius: 20px;}");
-const QString hsQss1 = QStringLiteral(
-    "QSlider::sub-page:horizontal {background: qlineargradient(spread:pad, x1:0, y1:0, x2:1, y2:0, "
-    "stop:0 rgba(67,77,85, 255), stop:1 rgba(63, 226, 73, 255));height: 40px;border-radius: 20px;}");
 
 const QString openCaptionQss = QStringLiteral("color: rgb(115, 210, 22);");
 const QString closeCaptionQss = QStringLiteral("color: rgb(200, 20, 20);");
 
-// Values from this one on show the filled look.
-constexpr int FillThreshold = 4;
 
 } // namespace
 
-Curtain *Curtain::instance = nullptr;
-
 Curtain *Curtain::getInstance()
 {
-    static QMutex mutex;
-    return screenInstance(instance, mutex, "Curtain", [] { return new Curtain; });
-}
-
-bool Curtain::ifInstance()
-{
-    return instance != nullptr;
+    return instanceOrCreate([] { return new Curtain; });
 }
 
 // No parent: every screen is its own top-level window.
@@ -55,7 +37,6 @@ Curtain::Curtain(QWidget *parent)
 Curtain::~Curtain()
 {
     delete ui;
-    instance = nullptr;
 }
 
 int Curtain::getIndex() const
@@ -105,15 +86,9 @@ void Curtain::sendCurtain(bool open)
     shown.refreshDashboardTile(Devices::CurtainTile);
 }
 
-void Curtain::on_hs_speed_valueChanged(int value)
+// The slider is never shown (no speed reaches the controller), so its look never changes.
+void Curtain::on_hs_speed_valueChanged(int)
 {
-    if (!fillFlag && value >= FillThreshold) {
-        fillFlag = 1;
-        setStyleSheetIfChanged(ui->hs_speed, hsQss0 + hsQss1);
-    } else if (fillFlag && value < FillThreshold) {
-        fillFlag = 0;
-        setStyleSheetIfChanged(ui->hs_speed, hsQss0);
-    }
 }
 
 void Curtain::on_btn_on_clicked()

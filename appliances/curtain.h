@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/screeninstance.h"
 #include <QWidget>
 
 namespace Ui {
@@ -8,14 +9,13 @@ class Curtain;
 
 // The curtain of the controller the dashboard shows: open and close go to the controller; pause and
 // the (hidden) speed slider have no command and no record field behind them.
-class Curtain : public QWidget
+class Curtain : public QWidget, public OneInstance<Curtain>
 {
     Q_OBJECT
     Q_DISABLE_COPY(Curtain)
 
 public:
     static Curtain *getInstance();
-    static bool ifInstance();
     ~Curtain() override;
 
     // The dashboard's controller; -1 when it shows none.
@@ -40,9 +40,5 @@ private:
     void sendCurtain(bool open);
     void showCaption(bool open);
 
-    static Curtain *instance;
-
     Ui::Curtain *ui = nullptr;
-    // 1 while the speed slider shows its filled look, so that only a threshold crossing restyles it.
-    int fillFlag = 0;
 };

@@ -100,17 +100,9 @@ constexpr int FillThreshold = 4;
 
 } // namespace
 
-Light1 *Light1::instance = nullptr;
-
 Light1 *Light1::getInstance()
 {
-    static QMutex mutex;
-    return screenInstance(instance, mutex, "Light1", [] { return new Light1; });
-}
-
-bool Light1::ifInstance()
-{
-    return instance != nullptr;
+    return instanceOrCreate([] { return new Light1; });
 }
 
 // No parent: every screen is its own top-level window.
@@ -138,7 +130,6 @@ Light1::Light1(QWidget *parent)
 Light1::~Light1()
 {
     delete ui;
-    instance = nullptr;
 }
 
 int Light1::getIndex() const
@@ -193,19 +184,14 @@ void Light1::setOnoffStyle(QPushButton *button, bool on)
     setStyleSheetIfChanged(button, on ? onoffQss1 : onoffQss0);
 }
 
-void Light1::updateSliderQss(int dimmer, int value, int, const QString &base, const QString &fill)
+void Light1::updateSliderQss(int dimmer, int value, const QString &base, const QString &fill)
 {
     QSlider *slider = dimmers[dimmer];
     int &filled = fillFlags[dimmer];
-    if (value == -1) {
+    if (value == -1)
         setStyleSheetIfChanged(slider, filled ? QString(base + fill) : base);
-    } else if (!filled && value >= FillThreshold) {
-        filled = 1;
-        setStyleSheetIfChanged(slider, base + fill);
-    } else if (filled && value < FillThreshold) {
-        filled = 0;
-        setStyleSheetIfChanged(slider, base);
-    }
+    else
+        followFillThreshold(slider, filled, value, FillThreshold, base, fill);
 }
 
 void Light1::updateHsQss(int dimmer)
@@ -217,13 +203,13 @@ void Light1::updateHsQss(int dimmer)
     }
     const DimmerSheets &sheets = dimmerSheets[dimmer];
     const QString &base = switches[dimmer]->isChecked() ? sheets.bordered : sheets.borderless;
-    updateSliderQss(dimmer, -1, 0, base, sheets.fill);
+    updateSliderQss(dimmer, -1, base, sheets.fill);
 }
 
 // A move always restyles with the bordered base: only a switched-on dimmer can be dragged.
 void Light1::dimmerValueChanged(int circuit, int value)
 {
-    updateSliderQss(circuit, value, 0, dimmerSheets[circuit].bordered, dimmerSheets[circuit].fill);
+    updateSliderQss(circuit, value, dimmerSheets[circuit].bordered, dimmerSheets[circuit].fill);
 }
 
 void Light1::switchClicked(int circuit, bool checked)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/screeninstance.h"
 #include <QWidget>
 
 class QPushButton;
@@ -13,7 +14,7 @@ class Light1;
 // The lighting of the controller the dashboard shows: five circuits, each with a dimmer and a
 // switch. Main, light belt and spot are wired to the controller; kitchen and bedroom exist on this
 // screen only, which is their sole store.
-class Light1 : public QWidget
+class Light1 : public QWidget, public OneInstance<Light1>
 {
     Q_OBJECT
     Q_DISABLE_COPY(Light1)
@@ -25,7 +26,6 @@ public:
     static constexpr int AllDimmers = 100;
 
     static Light1 *getInstance();
-    static bool ifInstance();
     ~Light1() override;
 
     // The dashboard's controller; -1 when it shows none.
@@ -37,8 +37,8 @@ public:
     void updateItems();
     void setOnoffStyle(QPushButton *button, bool on);
     // One dimmer's look: plain below the fill threshold, filled from it on. A value of -1 reapplies
-    // the current look with the given base. The third argument is not read.
-    void updateSliderQss(int dimmer, int value, int unused, const QString &base, const QString &fill);
+    // the current look with the given base.
+    void updateSliderQss(int dimmer, int value, const QString &base, const QString &fill);
     // Reapplies the look of one dimmer (or of all, with AllDimmers), bordered only while its switch is on.
     void updateHsQss(int dimmer);
 
@@ -66,8 +66,6 @@ private:
     bool sendSwitch(int circuit, bool checked);
     void dimmerReleased(int circuit);
     void loadWiredCircuit(int circuit, const SmallDevInfo &record);
-
-    static Light1 *instance;
 
     Ui::Light1 *ui = nullptr;
     QSlider *dimmers[CircuitCount] = {};

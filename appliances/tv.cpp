@@ -9,9 +9,6 @@
 #include "room/devices.h"
 
 namespace {
-// 1 while the slider carries the filled sheet; both survive hiding and changes of controller.
-int volMode = 0;
-int brightMode = 0;
 
 const QString onoffQss1 =
     QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);outline:none;");
@@ -25,30 +22,11 @@ const QString qss1 = QStringLiteral(
 // The sliders are drawn filled from this value up.
 constexpr int FirstFilledLevel = 12;
 
-// The sheet changes only when the fill appears or goes, not on every move of the slider.
-void applyFillRule(QSlider *slider, int &mode, int value)
-{
-    if (mode == 0 && value >= FirstFilledLevel) {
-        mode = 1;
-        setStyleSheetIfChanged(slider, qss0 + qss1);
-    } else if (mode == 1 && value < FirstFilledLevel) {
-        mode = 0;
-        setStyleSheetIfChanged(slider, qss0);
-    }
-}
 } // namespace
-
-Tv *Tv::instance = nullptr;
 
 Tv *Tv::getInstance()
 {
-    static QMutex mutex;
-    return screenInstance(instance, mutex, "Tv", [] { return new Tv; });
-}
-
-bool Tv::ifInstance()
-{
-    return instance != nullptr;
+    return instanceOrCreate([] { return new Tv; });
 }
 
 int Tv::getIndex()
@@ -75,7 +53,6 @@ Tv::Tv(QWidget *parent)
 Tv::~Tv()
 {
     delete ui;
-    instance = nullptr;
 }
 
 void Tv::initItems()
@@ -133,12 +110,12 @@ void Tv::on_btn_onoff_clicked(bool checked)
 
 void Tv::on_vs_vol_valueChanged(int value)
 {
-    applyFillRule(ui->vs_vol, volMode, value);
+    followFillThreshold(ui->vs_vol, volMode, value, FirstFilledLevel, qss0, qss1);
 }
 
 void Tv::on_vs_bright_valueChanged(int value)
 {
-    applyFillRule(ui->vs_bright, brightMode, value);
+    followFillThreshold(ui->vs_bright, brightMode, value, FirstFilledLevel, qss0, qss1);
 }
 
 // The remote keys have no command code on the bus yet.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/screeninstance.h"
 #include <QWidget>
 
 namespace Ui {
@@ -8,14 +9,13 @@ class Tv;
 
 // The television of the controller the dashboard shows. Only the power switch reaches the
 // appliance; the remote keys and the sliders change nothing but their own look.
-class Tv : public QWidget
+class Tv : public QWidget, public OneInstance<Tv>
 {
     Q_OBJECT
     Q_DISABLE_COPY(Tv)
 
 public:
     static Tv *getInstance();
-    static bool ifInstance();
     ~Tv() override;
 
     // The controller the dashboard shows; -1 when there is none.
@@ -36,7 +36,8 @@ private slots:
 private:
     explicit Tv(QWidget *parent = nullptr);
 
-    static Tv *instance;
-
     Ui::Tv *ui = nullptr;
+    // 1 while a slider carries its filled sheet; both survive hiding and changes of controller.
+    int volMode = 0;
+    int brightMode = 0;
 };

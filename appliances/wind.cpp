@@ -14,17 +14,9 @@ const QString onoffQss0 = QStringLiteral("background-color: rgba(0, 0, 0, 1);bor
 
 } // namespace
 
-Wind *Wind::instance = nullptr;
-
 Wind *Wind::getInstance()
 {
-    static QMutex mutex;
-    return screenInstance(instance, mutex, "Wind", [] { return new Wind; });
-}
-
-bool Wind::ifInstance()
-{
-    return instance != nullptr;
+    return instanceOrCreate([] { return new Wind; });
 }
 
 int Wind::getIndex()
@@ -52,7 +44,6 @@ Wind::Wind(QWidget *parent)
 Wind::~Wind()
 {
     delete ui;
-    instance = nullptr;
 }
 
 void Wind::setOnoffStyle(bool on)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/screeninstance.h"
 #include <QWidget>
 
 namespace Ui {
@@ -7,14 +8,13 @@ class Wind;
 }
 
 // The fan of the controller the dashboard shows: one on/off switch.
-class Wind : public QWidget
+class Wind : public QWidget, public OneInstance<Wind>
 {
     Q_OBJECT
     Q_DISABLE_COPY(Wind)
 
 public:
     static Wind *getInstance();
-    static bool ifInstance();
     ~Wind() override;
 
     // The controller the dashboard shows; -1 when there is none.
@@ -30,8 +30,6 @@ private slots:
 
 private:
     explicit Wind(QWidget *parent = nullptr);
-
-    static Wind *instance;
 
     Ui::Wind *ui = nullptr;
 };

@@ -79,17 +79,9 @@ void setQssOpen(QWidget *button, bool selected)
     setStyleSheetIfChanged(button, selected ? channelSelectedQss : channelUnselectedQss);
 }
 
-BusControl *BusControl::instance = nullptr;
-
 BusControl *BusControl::getInstance()
 {
-    static QMutex mutex;
-    return screenInstance(instance, mutex, "BusControl", [] { return new BusControl; });
-}
-
-bool BusControl::ifInstance()
-{
-    return instance != nullptr;
+    return instanceOrCreate([] { return new BusControl; });
 }
 
 BusControl::BusControl(QWidget *parent)
@@ -113,7 +105,6 @@ BusControl::BusControl(QWidget *parent)
 BusControl::~BusControl()
 {
     delete ui;
-    instance = nullptr;
 }
 
 void BusControl::initItems()

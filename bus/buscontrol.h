@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/screeninstance.h"
 #include "bus/smalldevinfo.h"
 
 #include <QByteArray>
@@ -20,14 +21,13 @@ class BusControl;
 
 // The device master control screen: one tile per controller, and the polling of the four buses,
 // which starts when the screen is first created and runs for the life of the process.
-class BusControl : public QWidget
+class BusControl : public QWidget, public OneInstance<BusControl>
 {
     Q_OBJECT
     Q_DISABLE_COPY(BusControl)
 
 public:
     static BusControl *getInstance();
-    static bool ifInstance();
     ~BusControl() override;
 
     void initItems();
@@ -72,8 +72,6 @@ private:
     void followWiredChannels();
     void showChannelButtons();
     void showLook(QLabel *label, const QString &sheet);
-
-    static BusControl *instance;
 
     Ui::BusControl *ui = nullptr;
     DevItem *items[4][4] = {};

@@ -9,11 +9,11 @@ namespace {
 const QString notPolledQss = QStringLiteral("QLabel{color: rgb(136, 138, 133);}");
 }
 
-DevItem::DevItem(int index, int tongdao, QWidget *parent)
+DevItem::DevItem(int deviceIndex, int channel, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::DevItem)
-    , index(index)
-    , tongdao(tongdao)
+    , index(deviceIndex)
+    , tongdao(channel)
 {
     ui->setupUi(this);
     ui->label_state->clear();
@@ -28,9 +28,9 @@ DevItem::~DevItem()
 }
 
 // Counted from 0, as the controllers' bus addresses are.
-void DevItem::updateIdxUi(int index)
+void DevItem::updateIdxUi(int deviceIndex)
 {
-    ui->label_idx->setText(QStringLiteral("Control - %1").arg(index));
+    ui->label_idx->setText(QStringLiteral("Control - %1").arg(deviceIndex));
 }
 
 void DevItem::setOpen(bool on)

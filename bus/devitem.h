@@ -15,10 +15,10 @@ class DevItem : public QWidget
     Q_DISABLE_COPY(DevItem)
 
 public:
-    DevItem(int index, int tongdao, QWidget *parent = nullptr);
+    DevItem(int deviceIndex, int channel, QWidget *parent = nullptr);
     ~DevItem() override;
 
-    void updateIdxUi(int index);
+    void updateIdxUi(int deviceIndex);
     // Only an active tile is shown, reacts to a touch and takes state updates.
     void setOpen(bool on);
     bool getOpen() const { return open; }

@@ -37,9 +37,9 @@ constexpr qint64 RepeatedReadErrorMs = 100;
 class PortWatcher : public QObject
 {
 public:
-    explicit PortWatcher(QSerialPort *port)
-        : QObject(port)
-        , port(port)
+    explicit PortWatcher(QSerialPort *watched)
+        : QObject(watched)
+        , port(watched)
     {
         connect(port, &QSerialPort::errorOccurred, this, &PortWatcher::handleError);
         reopenTimer.setInterval(PortReopenIntervalMs);
@@ -103,9 +103,9 @@ class LineGate : public QObject
     Q_OBJECT
 
 public:
-    explicit LineGate(QSerialPort *port)
-        : QObject(port)
-        , port(port)
+    explicit LineGate(QSerialPort *gated)
+        : QObject(gated)
+        , port(gated)
     {
         guard.setSingleShot(true);
         // A coarse timer may fire 5 % early, into the time a slow reply may still take.

@@ -29,20 +29,10 @@ void AnimationSigner::InitWidget()
     connect(timeLine, &QTimeLine::finished, this, &AnimationSigner::finshSlot);
 }
 
-void AnimationSigner::SetColor(const QColor &newColor)
-{
-    color = newColor;
-}
-
 bool AnimationSigner::ExecuteOne()
 {
     timeLine->start();
     return true;
-}
-
-bool AnimationSigner::ExecutedOne()
-{
-    return ExecuteOne();
 }
 
 void AnimationSigner::changeSlot(int index)

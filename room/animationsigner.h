@@ -16,9 +16,7 @@ public:
     explicit AnimationSigner(QWidget *parent = nullptr);
 
     void InitWidget();
-    void SetColor(const QColor &newColor);
     bool ExecuteOne();
-    bool ExecutedOne();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -62,18 +62,11 @@ void raiseAppliance(Screen *screen)
 }
 } // namespace
 
-Devices *Devices::instance = nullptr;
-
-Devices::Devices(QWidget *parent)
-    : Devices(-1, -1, parent)
-{
-}
-
-Devices::Devices(int index, int tongdao, QWidget *parent)
+Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::Devices)
-    , index(index)
-    , tongdao(tongdao)
+    , index(shownIndex)
+    , tongdao(shownTongdao)
 {
     ui->setupUi(this);
     setFramelessFlags(this);
@@ -83,23 +76,16 @@ Devices::Devices(int index, int tongdao, QWidget *parent)
 Devices::~Devices()
 {
     delete ui;
-    instance = nullptr;
 }
 
 Devices *Devices::getInstance(int index, int tongdao, bool set)
 {
-    static QMutex mutex;
-    Devices *devices = screenInstance(instance, mutex, "Devices", [=] { return new Devices(index, tongdao); });
+    Devices *devices = instanceOrCreate([=] { return new Devices(index, tongdao); });
     if (set) {
         devices->index = index;
         devices->tongdao = tongdao;
     }
     return devices;
-}
-
-bool Devices::ifInstance()
-{
-    return instance != nullptr;
 }
 
 int Devices::getIndex()
@@ -205,12 +191,12 @@ void Devices::setTongdao(int newTongdao)
 }
 
 // A device tile has just chosen the controller through setIndex and setTongdao.
-void Devices::updateItems(int index, int tongdao)
+void Devices::updateItems(int chosenIndex, int chosenTongdao)
 {
-    if (index != this->index && tongdao != this->tongdao)
+    if (chosenIndex != index && chosenTongdao != tongdao)
         return;
-    updateItems_sub(this->index, tongdao, AllTiles);
-    updateAllSubDevs(index, tongdao);
+    updateItems_sub(index, chosenTongdao, AllTiles);
+    updateAllSubDevs();
     showKnownLinkState();
 }
 
@@ -258,10 +244,10 @@ void Devices::controllerReported(int index, int tongdao)
     if (!instance || !isController(index, tongdao) || index != instance->index || tongdao != instance->tongdao)
         return;
     instance->reloadTiles(AllTiles);
-    updateAllSubDevs(index, tongdao);
+    updateAllSubDevs();
 }
 
-void Devices::updateAllSubDevs(int /*index*/, int /*tongdao*/)
+void Devices::updateAllSubDevs()
 {
     reloadIfShown(Aircond::getInstance());
     reloadIfShown(Curtain::getInstance());
@@ -294,7 +280,7 @@ void Devices::switchAppliance(QLabel *label, QPushButton *button, int code, unsi
     if (showsController()) {
         shownRecord().*field = checked ? 1 : 0;
         // An appliance screen open beside the tiles shows the same switch.
-        updateAllSubDevs(index, tongdao);
+        updateAllSubDevs();
     }
 }
 
@@ -540,5 +526,5 @@ void Devices::CreateOneAnimation(const QPoint &pos)
     ripple->move(pos - QPoint(RippleSize / 2, RippleSize / 2));
     ripple->raise();
     ripple->show();
-    ripple->ExecutedOne();
+    ripple->ExecuteOne();
 }

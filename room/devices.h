@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/screeninstance.h"
 #include "bus/smalldevinfo.h"
 #include "room/showncontroller.h"
 
@@ -16,14 +17,13 @@ class Devices;
 
 // The room dashboard: the full-screen page of one controller, and the panel's record of which
 // controller the user is looking at.
-class Devices : public QWidget
+class Devices : public QWidget, public OneInstance<Devices>
 {
     Q_OBJECT
     Q_DISABLE_COPY(Devices)
 
 public:
-    explicit Devices(QWidget *parent = nullptr);
-    Devices(int index, int tongdao, QWidget *parent = nullptr);
+    Devices(int shownIndex, int shownTongdao, QWidget *parent = nullptr);
     ~Devices() override;
 
     // Which of the tiles a change concerns, as updateItems_sub takes it.
@@ -37,7 +37,6 @@ public:
     };
 
     static Devices *getInstance(int index, int tongdao, bool set);
-    static bool ifInstance();
 
     // The shown controller; -1 when there is none.
     static int getIndex();
@@ -52,14 +51,15 @@ public:
     static void updateConnState(int index, int tongdao, int state, unsigned char alarmBits);
     static void setWarnIcon(int index, int tongdao, bool clear, unsigned char alarmBits);
     static void updateItems_sub(int index, int tongdao, int kind);
-    static void updateAllSubDevs(int index, int tongdao);
+    // Every appliance screen that is visible reloads from the shown controller's record.
+    static void updateAllSubDevs();
     // An accepted full reply of a controller: the tiles and open appliance screens follow its record
     // when it is the one shown; any other controller changes nothing visible here.
     static void controllerReported(int index, int tongdao);
 
     void setIndex(int index);
     void setTongdao(int tongdao);
-    void updateItems(int index, int tongdao);
+    void updateItems(int chosenIndex, int chosenTongdao);
     void setOnoffStyle(QLabel *label, QPushButton *button, bool on);
     void CreateOneAnimation(const QPoint &pos);
 
@@ -112,8 +112,6 @@ private:
     bool showsController() const { return isController(index, tongdao); }
     ShownController shown() const { return {index, tongdao}; }
     SmallDevInfo &shownRecord() const;
-
-    static Devices *instance;
 
     Ui::Devices *ui = nullptr;
     int index = -1;

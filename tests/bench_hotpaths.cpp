@@ -232,7 +232,7 @@ void BenchHotPaths::dashboardRefresh()
     QVERIFY(tvSwitch && airTemp);
     const auto refresh = [] {
         Devices::updateItems_sub(ShownIndex, ShownChannel, 0);
-        Devices::updateAllSubDevs(ShownIndex, ShownChannel);
+        Devices::updateAllSubDevs();
     };
     refresh();
     settle();

@@ -724,7 +724,7 @@ void TestBusPolling::heldSliderStaysUnderTheFinger()
         : screenName == QLatin1String("Tv")                    ? static_cast<QWidget *>(Tv::getInstance())
                                                                : static_cast<QWidget *>(Aircond::getInstance());
     appliance->show();
-    Devices::updateAllSubDevs(0, 0);
+    Devices::updateAllSubDevs();
     auto *slider = appliance->findChild<QSlider *>(sliderName);
 
     slider->setSliderDown(true);

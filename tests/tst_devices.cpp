@@ -571,7 +571,7 @@ void TestDevices::commandThatCannotLeaveChangesNothing()
     QWidget *screen = screenName == QLatin1String("Devices") ? dashboard : applianceScreen(screenName);
     if (screen != dashboard) {
         screen->show();
-        Devices::updateAllSubDevs(1, 2);
+        Devices::updateAllSubDevs();
     }
     const QByteArray tablesBefore = deviceTablesSnapshot();
     MainWindow::getCom(2)->close();

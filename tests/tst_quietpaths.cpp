@@ -176,8 +176,8 @@ void TestQuietPaths::switchFrameLeavesBeforeTheRestyle()
     class FrameAtRestyle : public QObject
     {
     public:
-        explicit FrameAtRestyle(qint64 &queued)
-            : queued(queued)
+        explicit FrameAtRestyle(qint64 &queuedBytes)
+            : queued(queuedBytes)
         {
         }
 
@@ -243,7 +243,7 @@ void TestQuietPaths::unchangedRefreshRepolishesNothing()
 
     RepolishCounter counter(shown);
     reload();
-    Devices::updateAllSubDevs(0, 0);
+    Devices::updateAllSubDevs();
     QCOMPARE(counter.count, 0);
     shown->hide();
 }

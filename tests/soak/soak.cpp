@@ -198,8 +198,8 @@ void say(const QString &line)
 class Soak
 {
 public:
-    Soak(int durationSeconds, quint32 seed, qint64 maxGrowthKiB)
-        : durationSeconds(durationSeconds), seed(seed), maxGrowthKiB(maxGrowthKiB)
+    Soak(int seconds, quint32 randomSeed, qint64 growthLimitKiB)
+        : durationSeconds(seconds), seed(randomSeed), maxGrowthKiB(growthLimitKiB)
     {
     }
 

@@ -9,10 +9,10 @@ namespace {
 const char *const deviceNames[ChannelCount] = {"ttyS2", "ttyS4", "ttyS5", "ttyS7"};
 }
 
-SimulatedBus::SimulatedBus(int channel, const QStringList &controllers, const QStringList &options)
-    : channel(channel)
-    , controllers(controllers)
-    , options(options)
+SimulatedBus::SimulatedBus(int busChannel, const QStringList &busControllers, const QStringList &simOptions)
+    : channel(busChannel)
+    , controllers(busControllers)
+    , options(simOptions)
 {
 }
 
