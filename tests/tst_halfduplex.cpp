@@ -168,8 +168,8 @@ void TestHalfDuplex::commandsAroundAReplyAllArriveAndNoReplyIsLost()
           int(all.size()), median(all), *std::max_element(all.begin(), all.end()), int(inWindow.size()),
           median(inWindow), *std::max_element(inWindow.begin(), inWindow.end()), int(outside.size()),
           median(outside), *std::max_element(outside.begin(), outside.end()));
-    // Right after the reply: well before the panel's read 300 ms after the poll.
-    QVERIFY(*std::max_element(all.begin(), all.end()) < 150);
+    // Right after the reply: before the panel's read 300 ms after the poll, with room for a busy machine.
+    QVERIFY(*std::max_element(all.begin(), all.end()) < 250);
 }
 
 QTEST_MAIN(TestHalfDuplex)

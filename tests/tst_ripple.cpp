@@ -165,10 +165,10 @@ void TestRipple::rippleRunsTwiceThenGoes()
     pressAt(QPoint(960, 40));
     QSignalSpy frames(ripples().first()->findChild<QTimeLine *>(), &QTimeLine::frameChanged);
 
-    QTRY_VERIFY_WITH_TIMEOUT(ripples().isEmpty(), 3000);
+    // No upper bound but the wait's own: a busy machine may run the time line late, never early.
+    QTRY_VERIFY_WITH_TIMEOUT(ripples().isEmpty(), 5000);
 
     QVERIFY2(clock.elapsed() >= 950, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     int restarts = 0;
     for (int i = 1; i < frames.size(); ++i)
         restarts += frames.at(i).at(0).toInt() < frames.at(i - 1).at(0).toInt() ? 1 : 0;

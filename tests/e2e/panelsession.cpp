@@ -229,6 +229,16 @@ bool PanelSession::windowVisible(const QString &title)
                     QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')});
 }
 
+int PanelSession::visibleWindows(const QString &title)
+{
+    QByteArray found;
+    if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                  QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')},
+                 &found))
+        return 0;
+    return int(found.trimmed().split('\n').size());
+}
+
 bool PanelSession::windowExists(const QString &title)
 {
     return xdotool({QStringLiteral("search"), QStringLiteral("--name"),

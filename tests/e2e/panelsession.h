@@ -44,6 +44,7 @@ public:
 
     bool windowVisible(const QString &title);
     bool windowExists(const QString &title);
+    int visibleWindows(const QString &title);
 
     // Button 1 is the left one; 2, the middle one, sets a slider where it presses.
     bool click(int x, int y, int button = 1);

@@ -119,7 +119,10 @@ private:
     QVector<QByteArray> commandsSince(int mark) const;
     int mark() const { return session.framesReceived(0).size(); }
     bool commandArrives(int since, int index, int code);
-    bool hiddenAfterReturn(const QPoint &returnButton);
+    bool hiddenAfterReturn(const QPoint &returnButton, const QString &title);
+    bool openAppliance(Tile tile, const QString &title);
+    // Home, the bus control screen and the dashboard are all titled "Form".
+    bool fullScreensShown(int count);
 
     PanelSession session;
     QTemporaryDir shots;
@@ -227,19 +230,29 @@ void TestE2eScreens::alarmBlinksAndClearSendsTheClearFrame()
 
 // A return button hides its screen: the dashboard's television switch, beneath where the screen was,
 // takes the next touch.
-bool TestE2eScreens::hiddenAfterReturn(const QPoint &returnButton)
+bool TestE2eScreens::hiddenAfterReturn(const QPoint &returnButton, const QString &title)
 {
-    if (!session.click(returnButton.x(), returnButton.y()))
+    if (!session.click(returnButton.x(), returnButton.y())
+        || !PanelSession::waitFor([&] { return !session.windowVisible(title); }, 5000))
         return false;
-    QTest::qWait(300);
     const int since = mark();
     return session.click(tileSwitch(Tv).x(), tileSwitch(Tv).y()) && commandArrives(since, 1, 5);
 }
 
+bool TestE2eScreens::openAppliance(Tile tile, const QString &title)
+{
+    return session.click(tileTouchArea(tile).x(), tileTouchArea(tile).y())
+        && PanelSession::waitFor([&] { return session.windowVisible(title); }, 5000);
+}
+
+bool TestE2eScreens::fullScreensShown(int count)
+{
+    return PanelSession::waitFor([&] { return session.visibleWindows(QStringLiteral("Form")) == count; }, 5000);
+}
+
 void TestE2eScreens::airConditionerScreen()
 {
-    QVERIFY(session.click(tileTouchArea(Air).x(), tileTouchArea(Air).y()));
-    QTest::qWait(300);
+    QVERIFY(openAppliance(Air, QStringLiteral("空调")));
     int since = mark();
     QVERIFY(session.click(950, 580)); // power
     QVERIFY(commandArrives(since, 1, 6));
@@ -248,28 +261,26 @@ void TestE2eScreens::airConditionerScreen()
     QVERIFY(session.click(700, 580));  // "-"
     QVERIFY(session.click(700, 750));  // a mode button
     QVERIFY(PanelSession::holdsFor([&] { return commandsSince(since).isEmpty(); }, 1000));
-    QVERIFY(hiddenAfterReturn(QPoint(1270, 215)));
+    QVERIFY(hiddenAfterReturn(QPoint(1270, 215), QStringLiteral("空调")));
 }
 
 void TestE2eScreens::televisionScreen()
 {
-    QVERIFY(session.click(tileTouchArea(Tv).x(), tileTouchArea(Tv).y()));
-    QTest::qWait(300);
+    QVERIFY(openAppliance(Tv, QStringLiteral("电视")));
     int since = mark();
     QVERIFY(session.click(950, 825)); // power
     QVERIFY(commandArrives(since, 1, 5));
     since = mark();
     QVERIFY(session.click(950, 520)); // "OK" on the remote
     QVERIFY(PanelSession::holdsFor([&] { return commandsSince(since).isEmpty(); }, 1000));
-    QVERIFY(hiddenAfterReturn(QPoint(1270, 205)));
+    QVERIFY(hiddenAfterReturn(QPoint(1270, 205), QStringLiteral("电视")));
 }
 
 // The main light is on (the dashboard's light switch turned it on) at 60: its handle sits at
 // 690 + 0.6 x (500 - 40) + 20. Dragged to the left end and released, it sends brightness 0.
 void TestE2eScreens::lightingScreenDimmerByDrag()
 {
-    QVERIFY(session.click(tileTouchArea(Light).x(), tileTouchArea(Light).y()));
-    QTest::qWait(300);
+    QVERIFY(openAppliance(Light, QStringLiteral("灯")));
     int since = mark();
     QVERIFY(session.drag(986, 285, 650, 285, 12));
     QVERIFY(PanelSession::waitFor([&] { return commandsSince(since).contains(frame("AA010A000000FF")); }, 5000));
@@ -280,45 +291,42 @@ void TestE2eScreens::lightingScreenDimmerByDrag()
     since = mark();
     QVERIFY(session.click(1285, 675)); // kitchen: no wire behind it
     QVERIFY(PanelSession::holdsFor([&] { return commandsSince(since).isEmpty(); }, 1000));
-    QVERIFY(hiddenAfterReturn(QPoint(1270, 195)));
+    QVERIFY(hiddenAfterReturn(QPoint(1270, 195), QStringLiteral("灯")));
 }
 
 void TestE2eScreens::curtainScreen()
 {
-    QVERIFY(session.click(tileTouchArea(Curtain).x(), tileTouchArea(Curtain).y()));
-    QTest::qWait(300);
+    QVERIFY(openAppliance(Curtain, QStringLiteral("窗帘")));
     int since = mark();
     QVERIFY(session.click(710, 790)); // open
     QVERIFY(PanelSession::waitFor([&] { return commandsSince(since).contains(frame("AA0104010000FF")); }, 5000));
     since = mark();
     QVERIFY(session.click(1210, 790)); // close
     QVERIFY(PanelSession::waitFor([&] { return commandsSince(since).contains(frame("AA0104020000FF")); }, 5000));
-    QVERIFY(hiddenAfterReturn(QPoint(1290, 215)));
+    QVERIFY(hiddenAfterReturn(QPoint(1290, 215), QStringLiteral("窗帘")));
 }
 
 void TestE2eScreens::fanScreen()
 {
-    QVERIFY(session.click(tileTouchArea(Fan).x(), tileTouchArea(Fan).y()));
-    QTest::qWait(300);
+    QVERIFY(openAppliance(Fan, QStringLiteral("风扇")));
     const int since = mark();
     QVERIFY(session.click(940, 765)); // power
     QVERIFY(commandArrives(since, 1, 7));
-    QVERIFY(hiddenAfterReturn(QPoint(1250, 225)));
+    QVERIFY(hiddenAfterReturn(QPoint(1250, 225), QStringLiteral("风扇")));
 }
 
 // With two appliance screens open over the dashboard, its return button leaves the bus control
 // screen uncovered: a touch where the screens were opens another controller's dashboard.
 void TestE2eScreens::dashboardReturnHidesEveryApplianceScreen()
 {
-    QVERIFY(session.click(tileTouchArea(Air).x(), tileTouchArea(Air).y()));
-    QTest::qWait(300);
-    QVERIFY(session.click(tileTouchArea(Fan).x(), tileTouchArea(Fan).y()));
-    QTest::qWait(300);
+    QVERIFY(openAppliance(Air, QStringLiteral("空调")));
+    QVERIFY(openAppliance(Fan, QStringLiteral("风扇")));
     QVERIFY(session.click(dashboardReturn.x(), dashboardReturn.y()));
-    QTest::qWait(300);
+    QVERIFY(fullScreensShown(2));
+    QVERIFY(!session.windowVisible(QStringLiteral("空调")) && !session.windowVisible(QStringLiteral("风扇")));
 
     QVERIFY(session.click(tilePicture(3).x(), tilePicture(3).y())); // under where both screens were
-    QTest::qWait(300);
+    QVERIFY(fullScreensShown(3));
     const int since = mark();
     QVERIFY(session.click(tileSwitch(Fan).x(), tileSwitch(Fan).y()));
     QVERIFY(commandArrives(since, 3, 7));
