@@ -85,41 +85,6 @@ for _ in $(seq 100); do
 done
 [ -L "$work/links/ttyS7" ] || { say "the simulator made no links within 10 s"; exit 2; }
 
-# Runs inside the namespace: builds the new /dev in a staging tmpfs, then moves it over /dev.
-# Arguments: staging dir, the four pseudo-terminal paths, then the program and its arguments.
-inner='
-set -e
-stage=$1; shift
-ports=("$1" "$2" "$3" "$4"); shift 4
-mount -t tmpfs -o mode=755,nosuid nsrun-dev "$stage"
-for node in null zero random urandom tty ptmx; do
-    : >"$stage/$node"
-    mount --bind "/dev/$node" "$stage/$node"
-done
-mkdir "$stage/pts" "$stage/shm"
-mount --rbind /dev/pts "$stage/pts"
-mount --rbind /dev/shm "$stage/shm"
-ln -s /proc/self/fd "$stage/fd"
-ln -s /proc/self/fd/0 "$stage/stdin"
-ln -s /proc/self/fd/1 "$stage/stdout"
-ln -s /proc/self/fd/2 "$stage/stderr"
-names=(ttyS2 ttyS4 ttyS5 ttyS7)
-for i in 0 1 2 3; do ln -s "${ports[$i]}" "$stage/${names[$i]}"; done
-# A move is refused inside a user namespace; a recursive bind works for root and users alike.
-mount --rbind "$stage" /dev
-umount -l "$stage"
-covered=""
-for dir in /var/lock /run/lock; do
-    if [ -d "$dir" ]; then
-        dir=$(realpath "$dir")
-        if [ "$dir" != "$covered" ]; then
-            mount -t tmpfs -o mode=1777 nsrun-lock "$dir"
-            covered=$dir
-        fi
-    fi
-done
-exec "$@"
-'
 
 ports=()
 for name in ttyS2 ttyS4 ttyS5 ttyS7; do
@@ -129,7 +94,7 @@ done
 as_user=()
 [ "$(id -u)" -eq 0 ] || as_user=(-r)
 unshare "${as_user[@]}" -m --propagation private \
-    bash -c "$inner" nsrun "$work/stage" "${ports[@]}" "$@" &
+    bash "$here/nsrun-inner.sh" "$work/stage" "${ports[@]}" "$@" &
 program_pid=$!
 
 status=0
