@@ -14,14 +14,8 @@ fail() { echo "check-package: $*" >&2; exit 1; }
 step() { printf '\n== %s (%s)\n' "$1" "$(date +%T)"; }
 
 tools/install-deps.sh
-# systemd-analyze; works without systemd running, as in a container.
-if ! command -v systemd-analyze >/dev/null || ! command -v systemd-sysusers >/dev/null; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends systemd
-fi
+# systemd-analyze and systemd-sysusers; they work without systemd running, as in a container.
+tools/install-missing.sh systemd
 
 step "package from $build_dir"
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then

@@ -14,11 +14,7 @@ cd "$(dirname "$0")/.."
 panel=$(realpath "${1:-build/panel}")
 [ -x "$panel" ] || { echo "check-sandbox: no panel at $panel" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "check-sandbox: needs root for its namespaces" >&2; exit 1; }
-if ! /usr/bin/python3 -c 'import seccomp' 2>/dev/null; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends python3-minimal python3-seccomp
-fi
+tools/install-missing.sh python3-minimal python3-seccomp
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/panel-sandbox.XXXXXX")
 holder_pid=""

@@ -17,12 +17,4 @@ export DEBIAN_FRONTEND=noninteractive
 
 dpkg --print-foreign-architectures | grep -qx arm64 || $sudo dpkg --add-architecture arm64
 
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"$(dirname "$0")/install-missing.sh" "${packages[@]}"
