@@ -1,6 +1,7 @@
 #include "room/devices.h"
 #include "ui_devices.h"
 
+#include "app/backgroundstrips.h"
 #include "app/clockcaption.h"
 #include "app/commandnotice.h"
 #include "app/mainwindow.h"
@@ -62,6 +63,16 @@ void reloadIfShown(Screen *screen)
         screen->updateItems();
 }
 
+// The clock repaints every second and the alarm icons twice a second; anything else over the
+// background changes only when a person or a controller does something.
+void keepBusyBackgroundCopies(Ui::Devices *ui)
+{
+    QRect iconRow;
+    for (const QLabel *icon : {ui->label_jg0, ui->label_jg1, ui->label_jg2, ui->label_jg3, ui->label_jg4})
+        iconRow |= icon->geometry();
+    new BackgroundStrips(ui->frame, {ui->label_datetime->geometry(), iconRow});
+}
+
 // Hiding first makes show() raise a screen that is already visible.
 template <typename Screen>
 void raiseAppliance(Screen *screen)
@@ -87,6 +98,7 @@ Devices::Devices(int index, int tongdao, QWidget *parent)
 {
     ui->setupUi(this);
     setFramelessFlags(this);
+    keepBusyBackgroundCopies(ui);
     initItems();
 }
 
