@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <utility>
+
 QSerialPort *myCom1 = nullptr;
 QSerialPort *myCom2 = nullptr;
 QSerialPort *myCom3 = nullptr;
@@ -93,6 +95,18 @@ private:
     bool everOpen = true;
 };
 
+// Hands the frame to the line at once when it can take it: the wait of 0 ms writes what the line
+// takes now and returns. A full line only times out (which is no failure), so unlike flush() it is
+// never taken for a hung-up one; a hung-up line fails the write as before. Otherwise the bytes would
+// leave on the next turn of the event loop, after whatever else it has to do.
+bool writeAtOnce(QSerialPort *port, const QByteArray &frame)
+{
+    if (port->write(frame) != frame.size())
+        return false;
+    port->waitForBytesWritten(0);
+    return true;
+}
+
 // Up to four controllers share each bus, and only one side may talk at a time: a frame that meets
 // a controller's reply garbles both. From a poll until its reply is in (or read, or the guard time
 // passed) the gate holds the frames written to its port, and then lets them go at once, in order.
@@ -127,7 +141,7 @@ public:
     {
         if (!replyDue()) {
             release();
-            return port->write(frame) == frame.size();
+            return writeAtOnce(port, frame);
         }
         if (waiting.isEmpty())
             watchForReply();
@@ -149,10 +163,13 @@ public:
         if (waiting.isEmpty())
             return;
         stopWatching();
-        for (const QByteArray &frame : qAsConst(waiting))
-            port->write(frame);
-        waiting.clear();
+        // Taken out first: a write can find the line hung up, and the port then closes at once.
+        const QVector<QByteArray> frames = std::exchange(waiting, {});
         held = 0;
+        for (const QByteArray &frame : frames) {
+            if (!port->isOpen() || !writeAtOnce(port, frame))
+                break;
+        }
     }
 
 private:
@@ -234,9 +251,8 @@ bool writeFrame(QSerialPort *port, const QByteArray &frame)
         return false;
     }
     // No flush(): it writes whether or not the line can take the bytes, and on a full line Qt reports
-    // that as a resource error, which is also how a hung-up line shows. The bytes leave when the
-    // port's write notifier says the line takes them, on the next turn of the event loop.
-    return gate ? gate->send(frame) : port->write(frame) == frame.size();
+    // that as a resource error, which is also how a hung-up line shows.
+    return gate ? gate->send(frame) : writeAtOnce(port, frame);
 }
 
 bool writePoll(QSerialPort *port, const QByteArray &request, int polledIndex)

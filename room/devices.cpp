@@ -1,7 +1,7 @@
 #include "room/devices.h"
 #include "ui_devices.h"
 
-#include "bus/clockcaption.h"
+#include "app/backgroundstrips.h"
 #include "app/commandnotice.h"
 #include "bus/screeninstance.h"
 #include "bus/stylesheet.h"
@@ -10,6 +10,7 @@
 #include "appliances/light1.h"
 #include "appliances/tv.h"
 #include "appliances/wind.h"
+#include "bus/clockcaption.h"
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
 #include "bus/wire.h"
@@ -52,6 +53,16 @@ void reloadIfShown(Screen *screen)
         screen->updateItems();
 }
 
+// The clock repaints every second and the alarm icons twice a second; anything else over the
+// background changes only when a person or a controller does something.
+void keepBusyBackgroundCopies(Ui::Devices *ui)
+{
+    QRect iconRow;
+    for (const QLabel *icon : {ui->label_jg0, ui->label_jg1, ui->label_jg2, ui->label_jg3, ui->label_jg4})
+        iconRow |= icon->geometry();
+    new BackgroundStrips(ui->frame, {ui->label_datetime->geometry(), iconRow});
+}
+
 // Hiding first makes show() raise a screen that is already visible.
 template <typename Screen>
 void raiseAppliance(Screen *screen)
@@ -70,6 +81,7 @@ Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
 {
     ui->setupUi(this);
     setFramelessFlags(this);
+    keepBusyBackgroundCopies(ui);
     initItems();
 }
 

@@ -1,3 +1,4 @@
+#include "bus/clockcaption.h"
 #include "app/mainwindow.h"
 #include "appliances/aircond.h"
 #include "bus/buscontrol.h"
@@ -35,6 +36,7 @@ private slots:
     void dashboardRefresh_data();
     void dashboardRefresh();
     void switchClickToFrame();
+    void clockTickAndBlink();
 
 private:
     void showDashboard(bool shown);
@@ -269,6 +271,29 @@ void BenchHotPaths::switchClickToFrame()
 
     QCOMPARE(frame.left(3), QByteArray::fromHex("AA0007"));
     QCOMPARE(frame.at(3) == 1, fanSwitch->isChecked());
+}
+
+// What the dashboard in alarm does three times a second without any input: the clock's tick and the
+// five icons going off and on again. The tick is the clock timer's own work with the next second's
+// caption, so that every iteration changes the text.
+void BenchHotPaths::clockTickAndBlink()
+{
+    auto *clock = dashboard->findChild<QLabel *>(QStringLiteral("label_datetime"));
+    QVERIFY(clock);
+    settle();
+    int tick = 0;
+
+    QBENCHMARK {
+        clock->setText(clockCaption(QDateTime::currentDateTime().addSecs(++tick)));
+        settle();
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const char *slot : {"slotTimeout0", "slotTimeout1", "slotTimeout2", "slotTimeout3", "slotTimeout4"})
+                QMetaObject::invokeMethod(dashboard, slot);
+            settle();
+        }
+    }
+
+    QVERIFY(clock->text().contains(QLatin1Char(':')));
 }
 
 QTEST_MAIN(BenchHotPaths)

@@ -16,7 +16,9 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QPainter>
 #include <QSerialPort>
+#include <QStyleOption>
 #include "replies.h"
 
 #include <QtTest>
@@ -44,10 +46,13 @@ private slots:
     void unchangedRefreshRepolishesNothing();
     void coveredTilesTakeCaptionsAtOnceAndColoursWhenUncovered();
     void latestColourWinsWhileCovered();
+    void clockTickRepaintsOnlyItsRectangle();
+    void backgroundUnderClockAndIconsIsTheStylesOwn();
 
 private:
     QLabel *tileLabel(int channel, int index, bool state) const;
     void selectShownRoom();
+    QLabel *emptiedClock() const;
 
     BusTerminals buses;
     BusControl *busControl = nullptr;
@@ -80,6 +85,35 @@ protected:
         return false;
     }
 };
+
+// Collects what each watched widget is asked to repaint.
+class PaintRecorder : public QObject
+{
+public:
+    explicit PaintRecorder(const QList<QWidget *> &widgets)
+    {
+        for (QWidget *widget : widgets)
+            widget->installEventFilter(this);
+    }
+
+    QHash<QObject *, QRegion> painted;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted[watched] += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+};
+
+QRect alarmIconRow(const QWidget *dashboard)
+{
+    QRect row;
+    for (int icon = 0; icon < 5; ++icon)
+        row |= dashboard->findChild<QLabel *>(QStringLiteral("label_jg%1").arg(icon))->geometry();
+    return row;
+}
 
 using Replies::hex;
 } // namespace
@@ -165,8 +199,8 @@ void TestQuietPaths::framesAreOnTheWireAtOnce()
     QCOMPARE(buses.channel(channel).read(frame.size(), 200), frame);
 }
 
-// The person waits for the appliance: by the time the switch is re-polished, its frame is with the
-// port, and it reaches the wire on the next turn of the event loop.
+// The person waits for the appliance: by the time the switch is re-polished, its frame has left for
+// the wire, not waiting in the port for a later turn of the event loop.
 void TestQuietPaths::switchFrameLeavesBeforeTheRestyle()
 {
     selectShownRoom();
@@ -197,7 +231,7 @@ void TestQuietPaths::switchFrameLeavesBeforeTheRestyle()
     QTest::mouseClick(fanSwitch, Qt::LeftButton);
     fanSwitch->removeEventFilter(&watcher);
 
-    QCOMPARE(queuedAtRestyle, qint64(7));
+    QCOMPARE(queuedAtRestyle, qint64(0));
     QCOMPARE(buses.channel(0).read(7, 200), hex("AA0007010000FF"));
     QCOMPARE(fanSwitch->styleSheet(), QStringLiteral("border-image: url(:/swon.png);outline: none;"));
     QCOMPARE(smallDevInfos[0][0].windOn, 1);
@@ -290,6 +324,52 @@ void TestQuietPaths::latestColourWinsWhileCovered()
     busControl->setItemState(3, 2, LinkRequesting, 0, 0);
     dashboard->hide();
     QCOMPARE(state->styleSheet(), requestingQss);
+}
+
+// Shown, without a caption, with everything it asked for painted.
+QLabel *TestQuietPaths::emptiedClock() const
+{
+    auto *clock = dashboard->findChild<QLabel *>(QStringLiteral("label_datetime"));
+    clock->clear();
+    QCoreApplication::processEvents();
+    return clock;
+}
+
+// The clock's label has no background: under it the dashboard's own background repaints, and
+// nothing beneath that.
+void TestQuietPaths::clockTickRepaintsOnlyItsRectangle()
+{
+    selectShownRoom();
+    QVERIFY(QTest::qWaitForWindowExposed(dashboard));
+    auto *background = dashboard->findChild<QFrame *>(QStringLiteral("frame"));
+    QLabel *clock = emptiedClock();
+    PaintRecorder recorder({dashboard, background});
+
+    QMetaObject::invokeMethod(dashboard, "showtimeTimeout");
+    QTRY_VERIFY(recorder.painted.contains(background));
+    QCOMPARE(recorder.painted.value(background), QRegion(clock->geometry()));
+    QVERIFY(!recorder.painted.contains(dashboard));
+}
+
+// The strips the clock and the icons repaint on come from copies; they must be what the style paints.
+void TestQuietPaths::backgroundUnderClockAndIconsIsTheStylesOwn()
+{
+    selectShownRoom();
+    QVERIFY(QTest::qWaitForWindowExposed(dashboard));
+    auto *background = dashboard->findChild<QFrame *>(QStringLiteral("frame"));
+    const QRect clockStrip = emptiedClock()->geometry();
+    const QImage shown = background->grab().toImage();
+
+    QImage drawn(background->size(), shown.format());
+    drawn.fill(Qt::transparent);
+    {
+        QPainter painter(&drawn);
+        QStyleOption option;
+        option.initFrom(background);
+        background->style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, background);
+    }
+    QCOMPARE(shown.copy(clockStrip), drawn.copy(clockStrip));
+    QCOMPARE(shown.copy(alarmIconRow(dashboard)), drawn.copy(alarmIconRow(dashboard)));
 }
 
 QTEST_MAIN(TestQuietPaths)
