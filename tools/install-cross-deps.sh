@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
     g++-aarch64-linux-gnu pkg-config
-    qtbase5-dev:arm64 libqt5serialport5-dev:arm64
+    qtbase5-dev:arm64 libqt5serialport5-dev:arm64 libsystemd-dev:arm64
     qemu-user-static file
 )
 
