@@ -53,6 +53,10 @@ void describeOptions(QCommandLineParser &parser)
          QStringLiteral("dir")},
         {QStringLiteral("log"), QStringLiteral("Frame log file instead of stdout."),
          QStringLiteral("file")},
+        {QStringLiteral("port"),
+         QStringLiteral("An existing terminal for the next channel instead of a new pseudo-terminal; "
+                        "give it four times (channel 0 to 3)."),
+         QStringLiteral("path")},
     });
 }
 
@@ -117,7 +121,10 @@ int main(int argc, char **argv)
     FrameLog log(&out);
 
     ControllerSim sim(scenario, scenario.seed().value_or(1), &log);
-    if (!sim.openPorts(&error))
+    const bool opened = parser.isSet(QStringLiteral("port"))
+        ? sim.attachPorts(parser.values(QStringLiteral("port")), &error)
+        : sim.openPorts(&error);
+    if (!opened)
         return fail(error);
     printSlavePaths(sim.slavePaths());
     // The links come last: whoever waits for them may use the ports at once.
