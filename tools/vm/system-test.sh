@@ -66,15 +66,20 @@ rm -rf "$work/root"
 echo "system-test: disk ready in $((SECONDS - start)) s"
 
 step "boot and check"
+# What the screens must look like: as the desktop run drew them (tools/screenshots.sh).
 convert docs/screens/01-main-window.png "$work/start.ppm"
+convert docs/screens/05-air-conditioner.png "$work/air-conditioner.ppm"
 status=0
 timeout --signal=TERM --kill-after=30 1200 python3 tests/system/board_test.py "$work" "$work/disk.img" \
     "$work/vmlinuz" "$work/initrd.img" "$build_dir/tools/simulator/controller-sim" \
-    tools/simulator/default-building.scn "$work/start.ppm" "$host_rating" ${PANEL_VM_SHOT:+"$PANEL_VM_SHOT"} \
+    tools/simulator/default-building.scn "$work" "$host_rating" ${PANEL_VM_SHOT:+"$PANEL_VM_SHOT"} \
     || status=$?
 if [ "$status" -ne 0 ]; then
-    echo "system-test: failed ($status); the guest's console:" >&2
-    tail -n 60 "$work"/boot*-console.log >&2 || true
+    kept="$build_dir/system-test-failure"
+    rm -rf "$kept" && mkdir -p "$kept"
+    cp "$work"/*.log "$work"/*.png "$work"/*.err "$kept/" 2>/dev/null || true
+    echo "system-test: failed ($status); logs, the guest's journal and its last picture in $kept" >&2
+    tail -n 20 "$work"/boot*-console.log >&2 || true
     exit "$status"
 fi
 echo "system-test: passed in $((SECONDS - began)) s"
