@@ -12,6 +12,7 @@ Prints "figure: ..." lines and ends with "board-test: passed" or a "board-test: 
 """
 import os
 import re
+import signal
 import sys
 import time
 
@@ -65,6 +66,7 @@ def boot_until_drawn(guest, start, label):
 
 def first_boot(guest, start, air_conditioner, host_rating, shot):
     seconds = boot_until_drawn(guest, start, "boot")
+    drawn_at = time.monotonic()
     figure("QEMU start to the start picture in the framebuffer", f"{seconds:.1f} s")
     state = unit(guest)
     check(state["User"] == "panel" and state["ActiveState"] == "active",
@@ -139,6 +141,12 @@ def first_boot(guest, start, air_conditioner, host_rating, shot):
     check(writable <= WRITABLE, f"the panel can write only to {sorted(writable)}")
     check("shared" not in writes, "the panel's /tmp and /var/tmp are its own")
 
+    # The keep-alive: a panel that never said WATCHDOG=1 would have been restarted by now.
+    _, watchdog = guest.run("systemctl show panel.service -p WatchdogUSec --value")
+    check(watchdog.strip() == "10s", f"the unit's watchdog is {watchdog.strip()}")
+    wait_for("15 s of the panel's life", lambda: time.monotonic() - drawn_at > 15, 30, 1)
+    check(unit(guest)["NRestarts"] == "0", "the panel outlives its watchdog interval without a restart")
+
     # A crash: drawn again, restarted once.
     guest.run(f"kill -SEGV {pid}")
     crashed = time.monotonic()
@@ -168,7 +176,14 @@ def after_power_cut(guest, start):
           f"after the power cut the panel is back without a restart ({state})")
 
 
+def leave(signum, _frame):
+    # The step's time limit sends TERM: unwind, so that QEMU and the simulator are stopped.
+    raise SystemExit(128 + signum)
+
+
 def main():
+    signal.signal(signal.SIGTERM, leave)
+    signal.signal(signal.SIGINT, leave)
     work, disk, kernel, initrd, simulator, scenario, pictures, host_rating = sys.argv[1:9]
     shot = sys.argv[9] if len(sys.argv) > 9 else None
     start = read_ppm(os.path.join(pictures, "start.ppm"))
