@@ -189,14 +189,15 @@ def main():
     start = read_ppm(os.path.join(pictures, "start.ppm"))
     air_conditioner = read_ppm(os.path.join(pictures, "air-conditioner.ppm"))
     began = time.monotonic()
-    guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot1")
+    arch = os.environ.get("PANEL_VM_ARCH", "amd64")
+    guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot1", arch)
     try:
         first_boot(guest, start, air_conditioner, host_rating, shot)
         cut = time.monotonic()
         guest.power_cut()
         print(f"ok: power cut, QEMU killed {time.monotonic() - cut:.1f} s later", flush=True)
         guest.stop()
-        guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot2")
+        guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot2", arch)
         after_power_cut(guest, start)
     except Failure as failure:
         print(f"board-test: FAILED: {failure}", flush=True)

@@ -16,8 +16,13 @@ class Failure(Exception):
     pass
 
 
+# Emulating another architecture is slower: PANEL_VM_TIME_FACTOR stretches every deadline.
+TIME_FACTOR = float(os.environ.get("PANEL_VM_TIME_FACTOR", "1"))
+
+
 def wait_for(what, condition, timeout, interval=0.5):
     """Polls condition until it returns something true, or fails after timeout seconds."""
+    timeout *= TIME_FACTOR
     deadline = time.monotonic() + timeout
     while True:
         result = condition()
@@ -113,7 +118,8 @@ class Agent(JsonChannel):
 class Guest:
     WIDTH, HEIGHT = 1920, 1080
 
-    def __init__(self, work, disk, kernel, initrd, simulator, scenario, name):
+    def __init__(self, work, disk, kernel, initrd, simulator, scenario, name, arch="amd64"):
+        self.arch = arch
         self.work, self.disk, self.kernel, self.initrd = work, disk, kernel, initrd
         self.simulator, self.scenario, self.name = simulator, scenario, name
         self.qemu = None
@@ -133,25 +139,15 @@ class Guest:
         for stale in (qmp_path, agent_path):
             if os.path.exists(stale):
                 os.unlink(stale)
-        # ttyS0 console, ttyS1 and ttyS3 unused, ttyS2 bus 0; the 4-port card is ttyS4 (bus 1),
-        # ttyS5 (bus 2), ttyS6 unused and ttyS7 (bus 3).
-        append = ("root=/dev/vda rw console=ttyS0 8250.nr_uarts=8 "
-                  "modprobe.blacklist=bochs " + append_extra)
-        command = [
-            "timeout", "--signal=KILL", "1800",
-            "qemu-system-x86_64", "-accel", "tcg,thread=multi", "-cpu", "max", "-smp", "2",
-            "-m", "1024", "-nodefaults", "-no-user-config", "-display", "none", "-vga", "none",
-            "-kernel", self.kernel, "-initrd", self.initrd, "-append", append,
-            "-drive", f"file={self.disk},format=raw,if=virtio",
+        binary, machine = self.machine(append_extra)
+        command = ["timeout", "--signal=KILL", str(int(1800 * TIME_FACTOR)), binary,
+            "-chardev", f"file,id=con,path={self.console}",
+            "-chardev", "pty,id=bus0", "-chardev", "pty,id=bus1", "-chardev", "pty,id=bus2",
+            "-chardev", "pty,id=bus3",
+            "-chardev", "null,id=spare0", "-chardev", "null,id=spare1", "-chardev", "null,id=spare3",
+            "-chardev", "null,id=spare6"] + machine + [
             "-device", f"bochs-display,xres={self.WIDTH},yres={self.HEIGHT}",
             "-device", "qemu-xhci", "-device", "usb-tablet",
-            "-chardev", f"file,id=con,path={self.console}", "-serial", "chardev:con",
-            "-chardev", "null,id=spare1", "-serial", "chardev:spare1",
-            "-chardev", "pty,id=bus0", "-serial", "chardev:bus0",
-            "-chardev", "null,id=spare3", "-serial", "chardev:spare3",
-            "-chardev", "pty,id=bus1", "-chardev", "pty,id=bus2",
-            "-chardev", "null,id=spare6", "-chardev", "pty,id=bus3",
-            "-device", "pci-serial-4x,chardev1=bus1,chardev2=bus2,chardev3=spare6,chardev4=bus3",
             "-chardev", f"socket,id=qga,path={agent_path},server=on,wait=off",
             "-device", "virtio-serial", "-device", "virtserialport,chardev=qga,name=org.qemu.guest_agent.0",
             "-qmp", f"unix:{qmp_path},server=on,wait=off",
@@ -172,6 +168,28 @@ class Guest:
                                     stderr=open(self.path("sim.err"), "w"), start_new_session=True)
         self.sim_started = time.monotonic()
         self.agent_path = agent_path
+
+    def machine(self, append_extra):
+        common = ["-accel", "tcg,thread=multi", "-cpu", "max", "-smp", "2", "-m", "1024",
+                  "-nodefaults", "-no-user-config", "-display", "none",
+                  "-kernel", self.kernel, "-initrd", self.initrd, "-serial", "chardev:con"]
+        blacklist = "8250.nr_uarts=8 modprobe.blacklist=bochs "
+        if self.arch == "arm64":
+            # The console is the machine's own PL011 (ttyAMA0); two 4-port PCI cards are ttyS0-3
+            # (bus 0 on ttyS2) and ttyS4-7 (bus 1, 2 on ttyS4, 5, bus 3 on ttyS7).
+            return "qemu-system-aarch64", ["-M", "virt"] + common + [
+                "-append", "console=ttyAMA0 " + blacklist + append_extra,
+                "-drive", f"file={self.disk},format=raw,if=none,id=disk",
+                "-device", "virtio-blk-pci,drive=disk",
+                "-device", "pci-serial-4x,chardev1=spare0,chardev2=spare1,chardev3=bus0,chardev4=spare3",
+                "-device", "pci-serial-4x,chardev1=bus1,chardev2=bus2,chardev3=spare6,chardev4=bus3"]
+        # ttyS0 console, ttyS1 and ttyS3 unused, ttyS2 bus 0; the 4-port card is ttyS4 (bus 1),
+        # ttyS5 (bus 2), ttyS6 unused and ttyS7 (bus 3).
+        return "qemu-system-x86_64", ["-vga", "none"] + common + [
+            "-append", "root=/dev/vda rw console=ttyS0 " + blacklist + append_extra,
+            "-drive", f"file={self.disk},format=raw,if=virtio",
+            "-serial", "chardev:spare1", "-serial", "chardev:bus0", "-serial", "chardev:spare3",
+            "-device", "pci-serial-4x,chardev1=bus1,chardev2=bus2,chardev3=spare6,chardev4=bus3"]
 
     def elapsed(self):
         return time.monotonic() - self.started
