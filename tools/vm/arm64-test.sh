@@ -8,6 +8,8 @@
 #   tools/vm/arm64-test.sh               builds the arm64 package in build-arm64 (panel only)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# No compiled Python left in the checkout.
+export PYTHONDONTWRITEBYTECODE=1
 
 build_dir=${BUILD_DIR:-build-arm64}
 step() { printf '\n== %s (%s)\n' "$1" "$(date +%T)"; }
@@ -43,8 +45,14 @@ suite=bookworm
 packages=systemd-sysv,udev,kmod,linux-image-arm64,libsystemd0,libqt5core5a,libqt5gui5,libqt5widgets5
 packages+=,libqt5serialport5,libinput10,fonts-arphic-ukai,fonts-arphic-uming,fonts-dejavu-core
 packages+=,qemu-guest-agent,busybox-static
-# download/empty keeps the packages, which the first boot installs.
-timeout 900 mmdebstrap --variant=extract --architectures=arm64 --format=directory --skip=download/empty \
+# The extract variant takes only what it is given and its dependencies: the essential packages and
+# the rest of minbase must be named.
+packages+=,base-files,base-passwd,bash,bsdutils,coreutils,dash,debianutils,diffutils,dpkg,findutils
+packages+=,grep,gzip,hostname,init-system-helpers,libc-bin,login,mawk,ncurses-base,ncurses-bin
+packages+=,perl-base,sed,sysvinit-utils,tar,util-linux,apt,usr-is-merged
+# cleanup/apt/cache keeps the packages, which the first boot installs.
+timeout 900 mmdebstrap --variant=extract --architectures=arm64 --format=directory --skip=cleanup/apt/cache \
+    --setup-hook=/usr/share/mmdebstrap/hooks/merged-usr/setup00.sh \
     --include="$packages" \
     --dpkgopt='path-exclude=/usr/share/doc/*' --dpkgopt='path-exclude=/usr/share/man/*' \
     --dpkgopt='path-exclude=/usr/share/locale/*' \
@@ -56,6 +64,10 @@ root=$work/root
 ls "$root"/var/cache/apt/archives/*.deb >/dev/null || fail "no packages kept for the first boot"
 # Maintainer scripts start with #!/bin/sh, which dash's own installation would make.
 [ -e "$root/usr/bin/sh" ] || ln -s dash "$root/usr/bin/sh"
+# Folders that base-files would make.
+mkdir -p "$root/root" "$root/tmp" "$root/run" "$root/proc" "$root/sys" "$root/dev"
+chmod 1777 "$root/tmp"
+chmod 700 "$root/root"
 echo panel-vm >"$root/etc/hostname"
 echo "/dev/vda / ext4 rw,errors=remount-ro 0 1" >"$root/etc/fstab"
 cp "$deb" "$root/root/panel.deb"

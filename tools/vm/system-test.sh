@@ -9,6 +9,8 @@
 #   PANEL_VM_SHOT=file.png tools/vm/system-test.sh    also saves the guest's bus control screen
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# No compiled Python left in the checkout.
+export PYTHONDONTWRITEBYTECODE=1
 
 build_dir=${BUILD_DIR:-build}
 step() { printf '\n== %s (%s)\n' "$1" "$(date +%T)"; }
