@@ -18,11 +18,6 @@ void ServiceNotifier::notifyReadyWhenRunning()
     QTimer::singleShot(0, this, &ServiceNotifier::notifyReady);
 }
 
-bool ServiceNotifier::watchdogActive() const
-{
-    return m_watchdog->isActive();
-}
-
 void ServiceNotifier::notifyReady()
 {
     sd_notify(0, "READY=1");

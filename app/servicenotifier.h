@@ -19,8 +19,6 @@ public:
     // given to show() has been laid out and its first paint is queued.
     void notifyReadyWhenRunning();
 
-    bool watchdogActive() const;
-
 private:
     void notifyReady();
     void keepAlive();
