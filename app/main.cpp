@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/servicenotifier.h"
 
 #include <QApplication>
 #include <QTextCodec>
@@ -9,5 +10,7 @@ int main(int argc, char **argv)
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QApplication app(argc, argv);
     MainWindow::getInstance()->show();
+    ServiceNotifier notifier;
+    notifier.notifyReadyWhenRunning();
     return app.exec();
 }

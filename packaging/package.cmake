@@ -4,6 +4,7 @@
 install(TARGETS panel RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/panel.service DESTINATION lib/systemd/system)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/panel-sysusers.conf DESTINATION lib/sysusers.d RENAME panel.conf)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/70-panel-framebuffer.rules DESTINATION lib/udev/rules.d)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md DESTINATION share/doc/panel)
 
 # dpkg would name the build machine's architecture, which is wrong for the cross build.
@@ -23,6 +24,7 @@ set(PANEL_QT_MIN "${Qt5Core_VERSION_MAJOR}.${Qt5Core_VERSION_MINOR}")
 set(PANEL_DEBIAN_DEPENDS
     "libc6"
     "libstdc++6"
+    "libsystemd0"
     "libqt5core5a (>= ${PANEL_QT_MIN})"
     "libqt5gui5 (>= ${PANEL_QT_MIN}) | libqt5gui5-gles (>= ${PANEL_QT_MIN})"
     "libqt5widgets5 (>= ${PANEL_QT_MIN})"

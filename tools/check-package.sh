@@ -56,7 +56,7 @@ cp /etc/passwd /etc/group /etc/shadow /etc/gshadow "$root/etc/"
 # Its package database holds only what the panel depends on, taken from this machine, so that dpkg
 # checks the dependencies by name without force.
 status_of() { dpkg-query -s "$1:$arch" 2>/dev/null || dpkg-query -s "$1"; }
-for package in libc6 libstdc++6 "${required[@]}"; do
+for package in libc6 libstdc++6 libsystemd0 "${required[@]}"; do
     status_of "$package" >>"$root/var/lib/dpkg/status" || fail "$package is not installed here"
     echo >>"$root/var/lib/dpkg/status"
     touch "$root/var/lib/dpkg/info/$package.list" "$root/var/lib/dpkg/info/$package:$arch.list"

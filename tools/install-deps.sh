@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config libsystemd-dev
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
     fonts-arphic-ukai fonts-arphic-uming fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick util-linux procps

@@ -74,6 +74,19 @@ bool ControllerSim::openPorts(QString *error)
     return true;
 }
 
+bool ControllerSim::attachPorts(const QStringList &paths, QString *error)
+{
+    if (paths.size() != Channels) {
+        *error = QStringLiteral("%1 ports given, %2 needed").arg(paths.size()).arg(Channels);
+        return false;
+    }
+    for (int channel = 0; channel < Channels; ++channel) {
+        if (!m_ports.at(channel)->attach(paths.at(channel), error))
+            return false;
+    }
+    return true;
+}
+
 QStringList ControllerSim::slavePaths() const
 {
     QStringList paths;

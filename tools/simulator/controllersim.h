@@ -25,6 +25,8 @@ public:
     ~ControllerSim() override;
 
     bool openPorts(QString *error);
+    // One existing terminal per channel instead of pseudo-terminals of its own.
+    bool attachPorts(const QStringList &paths, QString *error);
     QStringList slavePaths() const;
     // Links named after the panel's device files (ttyS2, ttyS4, ttyS5, ttyS7) in dir.
     bool createLinks(const QString &dir, QString *error);

@@ -41,10 +41,39 @@ bool PtyChannel::open(QString *error)
 {
     if (!openMaster(error) || !holdSlaveOpen(error))
         return false;
+    listen();
+    return true;
+}
+
+bool PtyChannel::attach(const QString &path, QString *error)
+{
+    m_master = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_master < 0) {
+        *error = systemError("open") + QLatin1String(" ") + path;
+        return false;
+    }
+    termios settings{};
+    if (tcgetattr(m_master, &settings) != 0) {
+        *error = systemError("tcgetattr") + QLatin1String(" ") + path;
+        return false;
+    }
+    cfmakeraw(&settings);
+    cfsetispeed(&settings, B9600);
+    cfsetospeed(&settings, B9600);
+    if (tcsetattr(m_master, TCSANOW, &settings) != 0) {
+        *error = systemError("tcsetattr") + QLatin1String(" ") + path;
+        return false;
+    }
+    m_slavePath = path;
+    listen();
+    return true;
+}
+
+void PtyChannel::listen()
+{
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &PtyChannel::readAvailable);
     connect(m_resume, &QTimer::timeout, m_notifier, [this] { m_notifier->setEnabled(true); });
-    return true;
 }
 
 bool PtyChannel::openMaster(QString *error)

@@ -18,6 +18,9 @@ public:
     ~PtyChannel() override;
 
     bool open(QString *error);
+    // Speaks through a terminal someone else made (for example an emulator's pseudo-terminal wired
+    // to a guest's UART) instead of a pseudo-terminal of its own.
+    bool attach(const QString &path, QString *error);
     QString slavePath() const { return m_slavePath; }
 
 public slots:
@@ -29,6 +32,7 @@ signals:
 private:
     bool openMaster(QString *error);
     bool holdSlaveOpen(QString *error);
+    void listen();
     void readAvailable();
     void pauseAfterHangUp();
 

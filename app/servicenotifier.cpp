@@ -1,0 +1,36 @@
+#include "app/servicenotifier.h"
+
+#include <QTimer>
+
+#include <systemd/sd-daemon.h>
+
+ServiceNotifier::ServiceNotifier(QObject *parent)
+    : QObject(parent)
+    , m_watchdog(new QTimer(this))
+{
+    connect(m_watchdog, &QTimer::timeout, this, &ServiceNotifier::keepAlive);
+}
+
+void ServiceNotifier::notifyReadyWhenRunning()
+{
+    if (qEnvironmentVariableIsEmpty("NOTIFY_SOCKET"))
+        return;
+    QTimer::singleShot(0, this, &ServiceNotifier::notifyReady);
+}
+
+void ServiceNotifier::notifyReady()
+{
+    sd_notify(0, "READY=1");
+    // sd_watchdog_enabled also checks WATCHDOG_PID, so a child the panel might start never pings
+    // on its behalf. Half the interval leaves room for one late turn of the event loop.
+    uint64_t intervalUs = 0;
+    if (sd_watchdog_enabled(0, &intervalUs) > 0 && intervalUs > 0) {
+        m_watchdog->start(int(qMax<uint64_t>(intervalUs / 2000, 1)));
+        keepAlive();
+    }
+}
+
+void ServiceNotifier::keepAlive()
+{
+    sd_notify(0, "WATCHDOG=1");
+}

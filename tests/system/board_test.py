@@ -1,0 +1,219 @@
+#!/usr/bin/env python3
+"""The package on a booted system, checked from outside: systemd starts the panel at boot as
+user panel on a display that appears late, it draws its start picture without a restart, touches
+reach its screens, the four buses are polled, a dashboard switch's frame arrives, a crash and a hang
+are followed by a drawn panel again, a power cut too, and the unit's restrictions hold.
+
+    board_test.py WORK DISK KERNEL INITRD SIMULATOR SCENARIO PICTURES HOST_RATING [SHOT.png]
+
+PICTURES is a folder with start.ppm and air-conditioner.ppm, the screens as the desktop run drew them.
+
+Prints "figure: ..." lines and ends with "board-test: passed" or a "board-test: FAILED" line.
+"""
+import os
+import re
+import signal
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "vm"))
+from guest import Failure, Guest, likeness, read_ppm, wait_for, write_png  # noqa: E402
+
+START_LIKENESS = 0.97  # the screens as linuxfb draws them against the ones Xvfb drew
+POLL = "AA 43 58"
+FAN_ON_CONTROLLER_2 = "AA 02 07 01 00 00 FF"
+APPLIANCE_WINDOW = (560, 140, 1360, 940)
+# Writable by design: the serial lock files, the private /tmp and /var/tmp and the unit's own
+# runtime and cache folders.
+WRITABLE = {"/run/lock", "/tmp", "/var/tmp", "/run/panel", "/var/cache/panel"}
+PROBED = ["/", "/etc", "/usr", "/var", "/var/lib", "/var/tmp", "/var/log", "/home", "/root", "/opt",
+          "/srv", "/boot", "/run", "/dev/shm", "/dev/mqueue"] + sorted(WRITABLE)
+
+figures = []
+
+
+def figure(name, value):
+    figures.append((name, value))
+    print(f"figure: {name}: {value}", flush=True)
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+    print(f"ok: {message}", flush=True)
+
+
+def unit(guest):
+    _, out = guest.run("systemctl show panel.service -p NRestarts,MainPID,User,ActiveState,Result")
+    return dict(line.split("=", 1) for line in out.split())
+
+
+def journal(guest, options="-u panel.service"):
+    return guest.run(f"journalctl -b {options} -o cat --no-pager")[1]
+
+
+def drawn(guest, start):
+    return likeness(guest.screendump(), start) >= START_LIKENESS
+
+
+def boot_until_drawn(guest, start, label):
+    guest.start()
+    guest.connect_agent(240)
+    print(f"{label}: guest agent answers after {guest.elapsed():.1f} s", flush=True)
+    wait_for("the start picture in the framebuffer", lambda: drawn(guest, start), 240, 1)
+    return guest.elapsed()
+
+
+def first_boot(guest, start, air_conditioner, host_rating, shot):
+    seconds = boot_until_drawn(guest, start, "boot")
+    drawn_at = time.monotonic()
+    figure("QEMU start to the start picture in the framebuffer", f"{seconds:.1f} s")
+    state = unit(guest)
+    check(state["User"] == "panel" and state["ActiveState"] == "active",
+          f"systemd runs the panel at boot as user panel ({state})")
+    _, owner = guest.run(f"stat -c %U /proc/{state['MainPID']}")
+    check(owner.strip() == "panel", f"the panel's process runs as {owner.strip()!r}")
+    check(state["NRestarts"] == "0", f"start picture drawn without a restart (NRestarts={state['NRestarts']})")
+    check("loading bochs" in journal(guest, "-u late-display.service"),
+          "the display driver was loaded late, on purpose")
+    _, timing = guest.run("journalctl -b -o short-monotonic --no-pager -u panel.service -u late-display.service "
+                          "| grep -E 'loading|Started' | head -n 8")
+    print(timing, flush=True)
+    ready = re.search(r"\[\s*([0-9.]+)\].*Started panel", timing)
+    if ready:
+        figure("kernel start to READY=1 (guest clock)", f"{float(ready.group(1)):.1f} s")
+    _, analyze = guest.run("systemd-analyze 2>&1 | head -n 1")
+    figure("guest boot (systemd-analyze)", analyze.strip())
+
+    # Touches: Home, the bus control screen, a dashboard, an appliance screen.
+    guest.touch(960, 540)
+    wait_for("Home", lambda: "~~enter Home~~" in journal(guest), 30, 1)
+    check(likeness(guest.screendump(), start) < 0.9, "a touch in the middle opens Home")
+    guest.touch(1142, 537)
+    wait_for("the bus control screen", lambda: "new BusControl" in journal(guest), 30, 1)
+    opened = guest.elapsed()
+    print("ok: Home's button opens the bus control screen", flush=True)
+
+    # Polls: about once a second on each of the four buses.
+    def polls(channel):
+        return [f[0] for f in guest.sim_frames() if f[1] == channel and f[2] == "rx" and f[3].startswith(POLL)]
+    wait_for("six polls on every bus", lambda: all(len(polls(c)) >= 6 for c in range(4)), 60, 1)
+    offset = guest.sim_started - guest.started
+    for channel in range(4):
+        times = polls(channel)
+        gaps = sorted(b - a for a, b in zip(times[-6:], times[-5:]))
+        median = gaps[len(gaps) // 2]
+        check(0.8 <= median <= 1.3, f"bus {channel} polled every {median:.2f} s")
+        figure(f"QEMU start to the first poll on bus {channel}", f"{times[0] + offset:.1f} s "
+               f"(bus control screen opened by touch at {opened:.1f} s)")
+    if shot:
+        write_png(guest.screendump(), shot)
+
+    # The kitchen's dashboard (bus 0, controller 2), its fan switch, then an appliance screen.
+    guest.touch(212 + 70 + 280 * 2 + 70, 150 + 30 + 70)
+    wait_for("the dashboard", lambda: "new Devices" in journal(guest), 30, 1)
+    print("ok: a controller's tile opens its dashboard", flush=True)
+    guest.touch(1750, 805)
+    wait_for("the fan switch's frame on bus 0",
+             lambda: any(f[1] == 0 and f[2] == "rx" and f[3] == FAN_ON_CONTROLLER_2 for f in guest.sim_frames()),
+             15, 0.5)
+    print(f"ok: the dashboard's fan switch sends {FAN_ON_CONTROLLER_2} on bus 0", flush=True)
+    guest.touch(150, 660)
+    wait_for("the air-conditioner screen over the dashboard",
+             lambda: likeness(guest.screendump(), air_conditioner, APPLIANCE_WINDOW, tolerance=16)
+             >= START_LIKENESS, 20, 1)
+    print("ok: the air-conditioner tile opens its screen", flush=True)
+
+    # Restrictions on a real systemd.
+    _, rating = guest.run("systemd-analyze security panel.service --no-pager 2>&1 | tail -n 1")
+    guest_level = re.search(r"level for panel.service:\s*([0-9.]+)", rating)
+    check(guest_level and guest_level.group(1) == host_rating,
+          f"systemd-analyze security in the guest rates {rating.strip()!r}, the host check {host_rating}")
+    pid = unit(guest)["MainPID"]
+    guest.run("touch /tmp/outside-the-panels-tmp /var/tmp/outside-the-panels-tmp")
+    probe = " ".join(PROBED)
+    _, writes = guest.run(
+        f"nsenter -t {pid} -m setpriv --reuid=panel --regid=panel --init-groups sh -c '"
+        f"for d in {probe}; do f=$d/.panel-write-probe; "
+        "if (: > $f) 2>/dev/null; then echo writable $d; rm -f $f; fi; done; "
+        "for d in /tmp /var/tmp; do test -e $d/outside-the-panels-tmp && echo shared $d; done'")
+    writable = {line.split()[1] for line in writes.splitlines() if line.startswith("writable ")}
+    check(writable <= WRITABLE, f"the panel can write only to {sorted(writable)}")
+    check("shared" not in writes, "the panel's /tmp and /var/tmp are its own")
+
+    # The keep-alive: a panel that never said WATCHDOG=1 would have been restarted by now.
+    _, watchdog = guest.run("systemctl show panel.service -p WatchdogUSec --value")
+    check(watchdog.strip() == "10s", f"the unit's watchdog is {watchdog.strip()}")
+    wait_for("15 s of the panel's life", lambda: time.monotonic() - drawn_at > 15, 30, 1)
+    check(unit(guest)["NRestarts"] == "0", "the panel outlives its watchdog interval without a restart")
+
+    # A crash: drawn again, restarted once.
+    guest.run(f"kill -SEGV {pid}")
+    crashed = time.monotonic()
+    wait_for("the restart after SIGSEGV",
+             lambda: unit(guest)["NRestarts"] == "1" and unit(guest)["ActiveState"] == "active", 60, 0.5)
+    wait_for("the start picture after the crash", lambda: drawn(guest, start), 60, 0.5)
+    figure("SIGSEGV to the start picture drawn again", f"{time.monotonic() - crashed:.1f} s (RestartSec=2 included)")
+
+    # A hang: only the watchdog can see it.
+    guest.touch(960, 540)
+    wait_for("Home after the restart", lambda: likeness(guest.screendump(), start) < 0.9, 30, 1)
+    pid = unit(guest)["MainPID"]
+    guest.run(f"kill -STOP {pid}")
+    stopped = time.monotonic()
+    wait_for("the watchdog's restart after SIGSTOP",
+             lambda: unit(guest)["NRestarts"] == "2" and unit(guest)["ActiveState"] == "active", 90, 1)
+    wait_for("the start picture after the hang", lambda: drawn(guest, start), 60, 0.5)
+    figure("SIGSTOP to the start picture drawn again", f"{time.monotonic() - stopped:.1f} s (WatchdogSec=10)")
+    check("Watchdog timeout" in journal(guest), "the watchdog, not something else, restarted the hung panel")
+
+
+def after_power_cut(guest, start):
+    seconds = boot_until_drawn(guest, start, "boot after the power cut")
+    figure("after a power cut: QEMU start to the start picture", f"{seconds:.1f} s")
+    state = unit(guest)
+    check(state["NRestarts"] == "0" and state["User"] == "panel",
+          f"after the power cut the panel is back without a restart ({state})")
+
+
+def leave(signum, _frame):
+    # The step's time limit sends TERM: unwind, so that QEMU and the simulator are stopped.
+    raise SystemExit(128 + signum)
+
+
+def main():
+    signal.signal(signal.SIGTERM, leave)
+    signal.signal(signal.SIGINT, leave)
+    work, disk, kernel, initrd, simulator, scenario, pictures, host_rating = sys.argv[1:9]
+    shot = sys.argv[9] if len(sys.argv) > 9 else None
+    start = read_ppm(os.path.join(pictures, "start.ppm"))
+    air_conditioner = read_ppm(os.path.join(pictures, "air-conditioner.ppm"))
+    began = time.monotonic()
+    arch = os.environ.get("PANEL_VM_ARCH", "amd64")
+    guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot1", arch)
+    try:
+        first_boot(guest, start, air_conditioner, host_rating, shot)
+        cut = time.monotonic()
+        guest.power_cut()
+        print(f"ok: power cut, QEMU killed {time.monotonic() - cut:.1f} s later", flush=True)
+        guest.stop()
+        guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot2", arch)
+        after_power_cut(guest, start)
+    except Failure as failure:
+        print(f"board-test: FAILED: {failure}", flush=True)
+        try:
+            write_png(guest.screendump(), os.path.join(work, "failure.png"))
+            with open(os.path.join(work, "failure-journal.log"), "w") as out:
+                out.write(guest.run("journalctl -b -o short-monotonic --no-pager")[1])
+        except Exception as error:  # what is left to see after a failure is a bonus, not the verdict
+            print(f"board-test: no picture or journal of the failure: {error}", flush=True)
+        return 1
+    finally:
+        guest.stop()
+    figure("booted-system test", f"{time.monotonic() - began:.0f} s")
+    print("board-test: passed", flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
