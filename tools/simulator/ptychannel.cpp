@@ -19,6 +19,24 @@ QString systemError(const char *what)
 
 constexpr int ResumeAfterHangUpMs = 200;
 
+
+// Raw 9600 8N1 on a terminal, as the bus is; `what` names it in an error.
+bool makeRaw9600(int fd, const QString &what, QString *error)
+{
+    termios settings{};
+    if (tcgetattr(fd, &settings) != 0) {
+        *error = systemError("tcgetattr") + what;
+        return false;
+    }
+    cfmakeraw(&settings);
+    cfsetispeed(&settings, B9600);
+    cfsetospeed(&settings, B9600);
+    if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+        *error = systemError("tcsetattr") + what;
+        return false;
+    }
+    return true;
+}
 } // namespace
 
 PtyChannel::PtyChannel(QObject *parent)
@@ -52,18 +70,8 @@ bool PtyChannel::attach(const QString &path, QString *error)
         *error = systemError("open") + QLatin1String(" ") + path;
         return false;
     }
-    termios settings{};
-    if (tcgetattr(m_master, &settings) != 0) {
-        *error = systemError("tcgetattr") + QLatin1String(" ") + path;
+    if (!makeRaw9600(m_master, QLatin1String(" ") + path, error))
         return false;
-    }
-    cfmakeraw(&settings);
-    cfsetispeed(&settings, B9600);
-    cfsetospeed(&settings, B9600);
-    if (tcsetattr(m_master, TCSANOW, &settings) != 0) {
-        *error = systemError("tcsetattr") + QLatin1String(" ") + path;
-        return false;
-    }
     m_slavePath = path;
     listen();
     return true;
@@ -106,19 +114,7 @@ bool PtyChannel::holdSlaveOpen(QString *error)
         *error = systemError("open slave");
         return false;
     }
-    termios settings{};
-    if (tcgetattr(m_slave, &settings) != 0) {
-        *error = systemError("tcgetattr");
-        return false;
-    }
-    cfmakeraw(&settings);
-    cfsetispeed(&settings, B9600);
-    cfsetospeed(&settings, B9600);
-    if (tcsetattr(m_slave, TCSANOW, &settings) != 0) {
-        *error = systemError("tcsetattr");
-        return false;
-    }
-    return true;
+    return makeRaw9600(m_slave, QString(), error);
 }
 
 void PtyChannel::write(const QByteArray &bytes)
