@@ -40,31 +40,11 @@ work=$(mktemp -d /var/tmp/panel-vm.XXXXXX)
 cleanup() { rm -rf "$work"; }
 trap cleanup EXIT
 
-step "install the package into a copy of the root"
+step "guest disk: the cached root and the package"
 start=$SECONDS
-cp -a "$root" "$work/root"
-cp "$deb" "$work/root/tmp/panel.deb"
-# The display driver comes late on purpose, after the panel would have started: on a fast boot
-# the race between the panel and its framebuffer stays hidden.
-install -m 755 tests/system/late-display "$work/root/usr/local/sbin/late-display"
-install -m 644 tests/system/late-display.service "$work/root/etc/systemd/system/"
-ln -s /etc/systemd/system/late-display.service "$work/root/etc/systemd/system/multi-user.target.wants/"
-timeout 300 chroot "$work/root" dpkg -i /tmp/panel.deb
-rm "$work/root/tmp/panel.deb"
-[ -L "$work/root/etc/systemd/system/multi-user.target.wants/panel.service" ] || fail "panel.service not enabled"
-grep '^panel:' "$work/root/etc/passwd" || fail "user panel not created"
-# What the host's check says about the unit, to compare with the guest's real systemd.
-host_rating=$(systemd-analyze security --offline=yes --root="$work/root" panel.service 2>&1 | tail -n 1 \
-    | sed -n 's/.*level for panel.service: *\([0-9.]*\).*/\1/p')
-[ -n "$host_rating" ] || fail "no security rating on the host"
+tools/vm/package-disk.sh "$work" "$deb"
+host_rating=$(cat "$work/host-rating")
 echo "host: systemd-analyze security rates panel.service $host_rating"
-kernel=$(ls "$work"/root/boot/vmlinuz-* | head -n 1)
-initrd=$(ls "$work"/root/boot/initrd.img-* | head -n 1)
-cp "$kernel" "$work/vmlinuz"
-cp "$initrd" "$work/initrd.img"
-truncate -s 3G "$work/disk.img"
-timeout 300 mkfs.ext4 -q -F -L panelroot -d "$work/root" "$work/disk.img"
-rm -rf "$work/root"
 echo "system-test: disk ready in $((SECONDS - start)) s"
 
 step "boot and check"
