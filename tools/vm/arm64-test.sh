@@ -2,8 +2,8 @@
 # The board's own package on an emulated arm64 guest (qemu-system-aarch64 -M virt): the same checks
 # as tools/vm/system-test.sh. No arm64 program can run on this host (no binfmt_misc), so the root is
 # only unpacked here (mmdebstrap --variant=extract) and its packages are installed at the guest's
-# first boot, with the panel's .deb, by tests/system/arm64-firstboot. Not cached, not in CI: it
-# measures what the whole way costs. Needs root.
+# first boot, with the panel's .deb, by tests/system/arm64-firstboot. Not cached and not in CI:
+# the whole way takes about half an hour, most of it dpkg under emulation. Needs root.
 #
 #   tools/vm/arm64-test.sh               builds the arm64 package in build-arm64 (panel only)
 set -euo pipefail
@@ -73,6 +73,7 @@ echo "/dev/vda / ext4 rw,errors=remount-ro 0 1" >"$root/etc/fstab"
 cp "$deb" "$root/root/panel.deb"
 install -D -m 755 tests/system/arm64-firstboot "$root/usr/local/sbin/firstboot"
 install -m 755 tests/system/late-display "$root/usr/local/sbin/late-display"
+install -D -m 644 tests/system/70-arm64-uarts.rules "$root/etc/udev/rules.d/70-arm64-uarts.rules"
 install -m 644 tests/system/late-display.service "$root/etc/systemd/system/"
 mkdir -p "$root/etc/systemd/system/multi-user.target.wants"
 ln -s /etc/systemd/system/late-display.service "$root/etc/systemd/system/multi-user.target.wants/"
@@ -102,17 +103,25 @@ finally:
 PY
 grep "firstboot:" "$work/firstboot-console.log" || true
 grep -q "firstboot: done 0" "$work/firstboot-console.log" || {
-    tail -n 40 "$work/firstboot-console.log"; fail "the first boot did not install everything"; }
+    mkdir -p "$build_dir" && cp "$work/firstboot-console.log" "$build_dir/"
+    tail -n 40 "$work/firstboot-console.log"
+    fail "the first boot did not install everything; its console is $build_dir/firstboot-console.log"; }
 echo "arm64-test: first boot took $((SECONDS - start)) s"
 
 step "boot and check"
+# The unit's rating on the host, from the package's own unit file, for the guest's to match.
+unit_root="$work/unit-root"
+dpkg-deb -x "$deb" "$unit_root"
+host_rating=$(systemd-analyze security --offline=yes --root="$unit_root" panel.service 2>&1 | tail -n 1 \
+    | sed -n 's/.*level for panel.service: *\([0-9.]*\).*/\1/p')
+[ -n "$host_rating" ] || fail "no security rating on the host"
 convert docs/screens/01-main-window.png "$work/start.ppm"
 convert docs/screens/05-air-conditioner.png "$work/air-conditioner.ppm"
 status=0
 PANEL_VM_ARCH=arm64 PANEL_VM_TIME_FACTOR=${PANEL_VM_TIME_FACTOR:-4} \
     timeout --signal=TERM --kill-after=30 3600 python3 tests/system/board_test.py "$work" "$work/disk.img" \
     "$work/vmlinuz" "$work/initrd.img" build/tools/simulator/controller-sim \
-    tools/simulator/default-building.scn "$work" 0.7 || status=$?
+    tools/simulator/default-building.scn "$work" "$host_rating" || status=$?
 if [ "$status" -ne 0 ]; then
     kept="$build_dir/system-test-failure"
     rm -rf "$kept" && mkdir -p "$kept"

@@ -175,14 +175,14 @@ class Guest:
                   "-kernel", self.kernel, "-initrd", self.initrd, "-serial", "chardev:con"]
         blacklist = "8250.nr_uarts=8 modprobe.blacklist=bochs "
         if self.arch == "arm64":
-            # The console is the machine's own PL011 (ttyAMA0); two 4-port PCI cards are ttyS0-3
-            # (bus 0 on ttyS2) and ttyS4-7 (bus 1, 2 on ttyS4, 5, bus 3 on ttyS7).
+            # The console is the machine's own PL011 (ttyAMA0). Debian's arm64 kernel has four 8250
+            # ports at most, so one 4-port PCI card is ttyS0-3: bus 0 on ttyS2, and the guest's
+            # udev links ttyS4, ttyS5 and ttyS7 to ttyS0, ttyS1 and ttyS3 for buses 1 to 3.
             return "qemu-system-aarch64", ["-M", "virt"] + common + [
                 "-append", "console=ttyAMA0 " + blacklist + append_extra,
                 "-drive", f"file={self.disk},format=raw,if=none,id=disk",
                 "-device", "virtio-blk-pci,drive=disk",
-                "-device", "pci-serial-4x,chardev1=spare0,chardev2=spare1,chardev3=bus0,chardev4=spare3",
-                "-device", "pci-serial-4x,chardev1=bus1,chardev2=bus2,chardev3=spare6,chardev4=bus3"]
+                "-device", "pci-serial-4x,chardev1=bus1,chardev2=bus2,chardev3=bus0,chardev4=bus3"]
         # ttyS0 console, ttyS1 and ttyS3 unused, ttyS2 bus 0; the 4-port card is ttyS4 (bus 1),
         # ttyS5 (bus 2), ttyS6 unused and ttyS7 (bus 3).
         return "qemu-system-x86_64", ["-vga", "none"] + common + [
