@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The panel's CPU against the floor program's on the board's own platform: both draw through
+# linuxfb into the framebuffer of the system test's amd64 guest (QEMU, software emulation), the
+# panel started by its systemd unit, the floor program by systemd-run. Same scenario as
+# bench/run.sh: sixteen controllers polled, the dashboard of a room in alarm. Absolute figures of an
+# emulated guest say little; the ratio is the point. Needs root (the guest's disk).
+#
+#   bench/vm-run.sh [--runs N] [--cpu-seconds S] [--build DIR] [--out FILE]
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+export PYTHONDONTWRITEBYTECODE=1
+
+runs=3
+cpu_seconds=60
+build="$root/build"
+out=""
+while [ $# -gt 0 ]; do
+    case $1 in
+        --runs) runs=$2; shift 2 ;;
+        --cpu-seconds) cpu_seconds=$2; shift 2 ;;
+        --build) build=$2; shift 2 ;;
+        --out) out=$2; shift 2 ;;
+        *) sed -n '8p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+    esac
+done
+say() { echo "vm-run: $*" >&2; }
+[ "$(id -u)" -eq 0 ] || { say "needs root (the guest's disk)"; exit 1; }
+
+"$root/tools/install-deps.sh" >&2
+"$root/tools/install-vm-deps.sh" >&2
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)" --target panel panel-floor controller-sim >/dev/null
+rm -f "$build"/panel_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/panel_*_amd64.deb)
+
+work=$(mktemp -d /var/tmp/panel-bench-vm.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+"$root/tools/vm/package-disk.sh" "$work" "$deb" "$build/bench/panel-floor" /usr/local/bin/panel-floor
+say "booting the guest, $runs runs of $cpu_seconds s each"
+timeout --signal=TERM --kill-after=30 $((600 + runs * (cpu_seconds * 2 + 180))) \
+    python3 "$here/vm_cpu.py" "$work" "$build/tools/simulator/controller-sim" "$here/sixteen.scn" \
+    "$runs" "$cpu_seconds" | tee "$work/figures" >&2
+
+median() {
+    sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print "n/a"; exit }
+        if (NR % 2) print v[(NR + 1) / 2]; else printf "%.10g\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+series() { awk -v who="$1" '$1 == who { print $3 }' "$work/figures"; }
+panel=$(series panel | median)
+floor=$(series floor | median)
+ratio=$(awk -v p="$panel" -v f="$floor" 'BEGIN { printf "%.2f", p / f }')
+verdict=$(awk -v r="$ratio" 'BEGIN { print (r <= 2 ? "met" : "missed") }')
+{
+    echo "$(date -u '+%Y-%m-%d %H:%M UTC'), amd64 guest under QEMU (TCG, 2 vCPUs) on $(nproc) host cores,"
+    echo "linuxfb on the guest's 1920x1080 framebuffer, $runs runs each, alternating; CPU over $cpu_seconds s."
+    echo
+    echo "| measure | panel | floor | panel/floor | goal | |"
+    echo "|---|---|---|---|---|---|"
+    echo "| CPU, dashboard in alarm, 16 controllers polled (%) | $panel | $floor | $ratio | at most 2 | $verdict |"
+    echo
+    echo "Every run (panel; floor): $(series panel | tr '\n' ' ' | sed 's/ $//'); $(series floor | tr '\n' ' ' | sed 's/ $//')"
+} | tee ${out:+"$out"}
