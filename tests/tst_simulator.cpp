@@ -98,6 +98,28 @@ QStringList scanInPieces(const QByteArray &stream, const QVector<int> &cuts, QBy
     return describe(frames);
 }
 
+// A simulator with seed 1 whose frame log goes into memory.
+struct LoggedSimulator
+{
+    explicit LoggedSimulator(const Scenario &scenario)
+        : log(openForWriting(&text))
+        , sim(scenario, 1, &log)
+    {
+    }
+
+    static QIODevice *openForWriting(QBuffer *buffer)
+    {
+        buffer->open(QIODevice::WriteOnly);
+        return buffer;
+    }
+
+    QStringList lines() const { return QString::fromUtf8(text.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+
+    QBuffer text;
+    FrameLog log;
+    ControllerSim sim;
+};
+
 } // namespace
 
 class TestSimulator : public QObject
@@ -450,10 +472,8 @@ void TestSimulator::collisionGarblesReplyAndLosesCommand()
     Scenario scenario;
     QString error;
     QVERIFY(scenario.parse(QStringLiteral("controller 0 0 tvOn=1\n"), &error));
-    QBuffer logText;
-    logText.open(QIODevice::WriteOnly);
-    FrameLog log(&logText);
-    ControllerSim sim(scenario, 1, &log);
+    LoggedSimulator logged(scenario);
+    ControllerSim &sim = logged.sim;
     QVERIFY2(sim.openPorts(&error), qPrintable(error));
     sim.setHalfDuplex(3);
     SimBus *bus = sim.bus(0);
@@ -477,7 +497,7 @@ void TestSimulator::collisionGarblesReplyAndLosesCommand()
     bus->receive(bytes("AA0007010000FF"));
     QCOMPARE(bus->controller(0)->data(23), quint8(1));
 
-    const QStringList lines = QString::fromUtf8(logText.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = logged.lines();
     const QRegularExpression collision(QStringLiteral("^\\d+\\.\\d{3} ch0 collision AA 00 07 01 00 00 FF$"));
     QCOMPARE(lines.filter(collision).size(), 1);
     QCOMPARE(lines.filter(QStringLiteral(" ch0 rx AA 00 07")).size(), 1);
@@ -627,10 +647,8 @@ void TestSimulator::timedEventsApplyInOrder()
                                           "at 0.06 0 1 alarm=0x10\n"
                                           "at 0.03 0 1 behaviour=short alarm=0x40\n"
                                           "at 0.03 2 3 tvVol=9\n"), &error));
-    QBuffer logText;
-    logText.open(QIODevice::WriteOnly);
-    FrameLog log(&logText);
-    ControllerSim sim(scenario, 1, &log);
+    LoggedSimulator logged(scenario);
+    ControllerSim &sim = logged.sim;
     QVERIFY(sim.bus(0)->controller(1));
     QVERIFY(!sim.bus(2)->controller(3));
     sim.start();
@@ -640,7 +658,7 @@ void TestSimulator::timedEventsApplyInOrder()
     QTRY_COMPARE(sim.bus(0)->controller(1)->alarm(), quint8(0x10));
     QCOMPARE(sim.bus(0)->controller(1)->behaviour(), Behaviour::Short);
 
-    const QStringList lines = QString::fromUtf8(logText.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = logged.lines();
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines.at(0).endsWith(QLatin1String(" ch0 event idx1 behaviour=short alarm=0x40")));
     QVERIFY(lines.at(1).endsWith(QLatin1String(" ch2 event idx3 tvVol=9")));
@@ -652,10 +670,8 @@ void TestSimulator::pollThroughPseudoTerminalIsAnsweredAndLogged()
     Scenario scenario;
     QString error;
     QVERIFY(scenario.parse(QStringLiteral("controller 3 2 airTemp=23\n"), &error));
-    QBuffer logText;
-    logText.open(QIODevice::WriteOnly);
-    FrameLog log(&logText);
-    ControllerSim sim(scenario, 1, &log);
+    LoggedSimulator logged(scenario);
+    ControllerSim &sim = logged.sim;
     QVERIFY2(sim.openPorts(&error), qPrintable(error));
 
     const QByteArray path = sim.slavePaths().at(3).toLocal8Bit();
@@ -672,7 +688,7 @@ void TestSimulator::pollThroughPseudoTerminalIsAnsweredAndLogged()
     }
 
     const QRegularExpression line(QStringLiteral("^\\d+\\.\\d{3} ch3 (rx AA 43 58 02 FF|tx CC 02 00( [0-9A-F]{2}){28})$"));
-    const QStringList lines = QString::fromUtf8(logText.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = logged.lines();
     QCOMPARE(lines.size(), 4);
     for (const QString &text : lines)
         QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
