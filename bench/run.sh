@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the panel against the floor program, side by side in one run, and writes a Markdown table.
 #
-#   bench/run.sh [--runs N] [--cpu-seconds S] [--presses P] [--build DIR] [--out FILE]
+#   bench/run.sh [--runs N] [--cpu-seconds S] [--presses P] [--build DIR] [--out FILE] [--perf DIR]
 #
 # BENCH_PANEL, BENCH_SIM and BENCH_NSRUN name another panel (an older build, to compare), simulator
 # or runner than the project's own.
@@ -9,7 +9,9 @@
 # namespace runner on sixteen simulated controllers) and the floor (bench/floor): start-up to the
 # first window drawn, resident memory, CPU over S seconds and release-to-frame latency. Panel and
 # floor alternate, so that a busy spell of the machine falls on both. Not part of CI: too slow and
-# too noisy for it; the unit benchmarks (ctest -L bench) are.
+# too noisy for it; the unit benchmarks (ctest -L bench) are. With --perf, each panel run also
+# records its call graphs with perf(1) into DIR for as long again, after the CPU measurement (bench/
+# perf_share.py shows where the time went).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -20,6 +22,7 @@ cpu_seconds=60
 presses=10
 build="$root/build"
 out="$here/results.md"
+perf_dir=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --runs) runs=$2; shift 2 ;;
@@ -27,7 +30,8 @@ while [ $# -gt 0 ]; do
         --presses) presses=$2; shift 2 ;;
         --build) build=$2; shift 2 ;;
         --out) out=$2; shift 2 ;;
-        -h|--help) sed -n '2,10p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --perf) perf_dir=$2; mkdir -p "$perf_dir"; shift 2 ;;
+        -h|--help) sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "bench: unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -36,6 +40,7 @@ say() { echo "bench: $*" >&2; }
 
 # --- build -------------------------------------------------------------------------------------
 "$root/tools/install-deps.sh"
+[ -z "$perf_dir" ] || "$root/tools/install-missing.sh" linux-perf
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
@@ -153,6 +158,10 @@ run_panel() {
     local rss cpu
     rss=$(rss_kib "$pid")
     cpu=$(cpu_percent_over "$pid" "$cpu_seconds")
+    if [ -n "$perf_dir" ]; then
+        perf record -q -F 10000 -e cpu-clock --call-graph dwarf,16384 -p "$pid" \
+            -o "$perf_dir/panel-$run.data" -- sleep "$cpu_seconds" 2>/dev/null
+    fi
     "$probe" release "$log" "${fan_switch[@]}" "$presses" >"$work/panel.presses" || true
 
     record panel.startup "$startup"

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# The panel's CPU against the floor program's on this machine, both composing their screen as they
+# do on the board's framebuffer: Qt's vnc platform uses the same screen composition as linuxfb, and
+# no viewer is connected while the CPU is measured. Same scenario as bench/run.sh. Minutes instead of
+# the guest's quarter of an hour, and no root; bench/vm-run.sh is the figure on linuxfb itself.
+#
+#   bench/fb-run.sh [--runs N] [--cpu-seconds S] [--build DIR] [--perf DIR]
+#
+# BENCH_PANEL names another panel (a trial build of bench/trials, to compare). With --perf, each
+# panel run also records its call graphs with perf(1) into DIR for as long again, after the
+# measurement; bench/perf_share.py shows where the time went. Prints the CPU of every run, the main
+# thread's wake-ups a second, and the medians.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+
+runs=3
+cpu_seconds=30
+build="$root/build"
+perf_dir=""
+while [ $# -gt 0 ]; do
+    case $1 in
+        --runs) runs=$2; shift 2 ;;
+        --cpu-seconds) cpu_seconds=$2; shift 2 ;;
+        --build) build=$2; shift 2 ;;
+        --perf) perf_dir=$2; shift 2 ;;
+        -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "fb-run: unknown option $1" >&2; exit 2 ;;
+    esac
+done
+say() { echo "fb-run: $*" >&2; }
+
+"$root/tools/install-deps.sh" >&2
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)" --target panel panel-floor controller-sim >/dev/null
+panel="${BENCH_PANEL:-$build/panel}"
+floor="$build/bench/panel-floor"
+[ -z "$perf_dir" ] || { mkdir -p "$perf_dir"; "$root/tools/install-missing.sh" linux-perf >&2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/bench-fb.XXXXXX")
+started=""
+stop_started() {
+    [ -z "$started" ] || { kill -TERM "$started" 2>/dev/null || true; wait "$started" 2>/dev/null || true; }
+    started=""
+}
+trap 'stop_started; rm -rf "$work"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+
+use_vnc_platform() {
+    port=$(free_port)
+    export QT_QPA_PLATFORM="vnc:size=1920x1080:port=$port" XDG_RUNTIME_DIR="$work"
+}
+
+wait_for() { # seconds command...
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.1
+    done
+}
+said() { grep -qxF "$2" "$1"; }
+listening() { python3 -c "import socket, sys; socket.create_connection(('127.0.0.1', $port), 1)" 2>/dev/null; }
+
+# Touches a point until the program logs the line it answers with: a touch before the window is up
+# goes nowhere.
+touch_until() { # x y log line
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        python3 "$here/rfb_touch.py" "$port" "$1" "$2"
+        wait_for 5 said "$3" "$4" && return 0
+    done
+    say "no \"$4\" after touching ($1, $2)"
+    return 1
+}
+
+# Nanoseconds on the CPU and times put on a CPU (the wake-ups), of every thread and of the main one.
+schedstat() { # pid
+    awk -v main="$1" 'FILENAME ~ "/task/" main "/" { mcpu = $1; mwake = $3 } { cpu += $1 }
+        END { printf "%d %d\n", cpu, mwake }' /proc/"$1"/task/*/schedstat
+}
+
+measure() { # name pid
+    local before after
+    before=$(schedstat "$2")
+    sleep "$cpu_seconds"
+    after=$(schedstat "$2")
+    # Afterwards: sampling costs the program time of its own.
+    if [ -n "$perf_dir" ] && [ "$1" = panel ]; then
+        perf record -q -F 10000 -e cpu-clock --call-graph dwarf,16384 -p "$2" \
+            -o "$perf_dir/panel-$run.data" -- sleep "$cpu_seconds" 2>/dev/null
+    fi
+    read -r cpu wakeups < <(awk -v b="$before" -v a="$after" -v s="$cpu_seconds" 'BEGIN {
+        split(b, x, " "); split(a, y, " "); printf "%.4f %.1f\n", (y[1] - x[1]) / (s * 1e7), (y[2] - x[2]) / s }')
+    echo "$1 $run $cpu $wakeups" >>"$work/figures"
+    say "$1 run $run: CPU $cpu %, main thread woken $wakeups times a second"
+}
+
+run_panel() {
+    local log="$work/panel.err"
+    use_vnc_platform
+    : >"$log"
+    timeout $((2 * cpu_seconds + 120)) "$root/tools/nsrun.sh" --sim "$build/tools/simulator/controller-sim" \
+        --scenario "$here/sixteen.scn" -- "$panel" 2>"$log" &
+    started=$!
+    wait_for 30 listening || { say "panel run $run: no screen"; cat "$log" >&2; return 1; }
+    touch_until 960 540 "$log" "~~enter Home~~"
+    touch_until 1142 537 "$log" "new BusControl"
+    touch_until 352 250 "$log" "new Wind"
+    # As in bench/run.sh: four ticks poll every controller once, a few more let the heap settle.
+    sleep 12
+    measure panel "$(pgrep -n -x -f "$panel")"
+    stop_started
+}
+
+run_floor() {
+    use_vnc_platform
+    timeout $((cpu_seconds + 60)) "$floor" 2>/dev/null &
+    started=$!
+    wait_for 30 listening || { say "floor run $run: no screen"; return 1; }
+    sleep 12
+    measure floor "$(pgrep -n -x -f "$floor")"
+    stop_started
+}
+
+for run in $(seq "$runs"); do
+    run_panel
+    run_floor
+done
+
+median() {
+    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.4f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+column() { awk -v who="$1" -v field="$2" '$1 == who { print $field }' "$work/figures"; }
+p_cpu=$(column panel 3 | median); f_cpu=$(column floor 3 | median)
+p_wake=$(column panel 4 | median); f_wake=$(column floor 4 | median)
+ratio=$(awk -v p="$p_cpu" -v f="$f_cpu" 'BEGIN { printf "%.2f", p / f }')
+echo "$(date -u '+%Y-%m-%d %H:%M UTC'), Qt's vnc platform (the framebuffer's composition), 1920x1080,"
+echo "no viewer; $runs runs each, alternating; CPU over $cpu_seconds s. Panel: \`$panel\`."
+echo
+echo "| measure | panel | floor | panel/floor |"
+echo "|---|---|---|---|"
+echo "| CPU, dashboard in alarm, 16 controllers polled (%) | $p_cpu | $f_cpu | $ratio |"
+echo "| main thread woken, per second | $p_wake | $f_wake | |"
+echo
+echo "Every run (panel; floor): $(column panel 3 | tr '\n' ' ' | sed 's/ $//'); $(column floor 3 | tr '\n' ' ' | sed 's/ $//')"
