@@ -8,14 +8,6 @@
 namespace {
 // Lines beyond these would run off the alarm panel; the rest are counted instead.
 constexpr int ShownAlarmLines = 5;
-
-QString alarmLine(const HouseAlarms::Raised &alarm)
-{
-    return QStringLiteral("通道%1  Control - %2  %3")
-        .arg(alarm.tongdao + 1)
-        .arg(alarm.index)
-        .arg(alarmCaptions(alarm.alarmBits).join(QLatin1Char(' ')));
-}
 } // namespace
 
 Home *Home::getInstance()
@@ -66,12 +58,7 @@ void Home::showHouseAlarms()
     ui->btn_alarm->setVisible(!alarms.isEmpty());
     if (alarms.isEmpty())
         return;
-    QStringList lines{QStringLiteral("警报：")};
-    for (int i = 0; i < alarms.size() && i < ShownAlarmLines; ++i)
-        lines << alarmLine(alarms.at(i));
-    if (alarms.size() > ShownAlarmLines)
-        lines << QStringLiteral("另有%1处").arg(alarms.size() - ShownAlarmLines);
-    ui->btn_alarm->setText(lines.join(QLatin1Char('\n')));
+    ui->btn_alarm->setText(alarmListing(QStringLiteral("警报："), alarms, ShownAlarmLines));
 }
 
 // Opens the bus control screen on the channel of the first alarm listed.

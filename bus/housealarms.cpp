@@ -86,3 +86,23 @@ void HouseAlarms::reset()
     if (hadAlarms)
         emit changed();
 }
+
+namespace {
+QString alarmLine(const HouseAlarms::Raised &alarm)
+{
+    return QStringLiteral("通道%1  Control - %2  %3")
+        .arg(alarm.tongdao + 1)
+        .arg(alarm.index)
+        .arg(alarmCaptions(alarm.alarmBits).join(QLatin1Char(' ')));
+}
+} // namespace
+
+QString alarmListing(const QString &heading, const QVector<HouseAlarms::Raised> &alarms, int shownLines)
+{
+    QStringList lines{heading};
+    for (int i = 0; i < alarms.size() && i < shownLines; ++i)
+        lines << alarmLine(alarms.at(i));
+    if (alarms.size() > shownLines)
+        lines << QStringLiteral("另有%1处").arg(alarms.size() - shownLines);
+    return lines.join(QLatin1Char('\n'));
+}

@@ -48,3 +48,7 @@ private:
 
 // The captions of the alarms raised in an alarm byte, in the order every screen shows them.
 QStringList alarmCaptions(unsigned char alarmBits);
+
+// A heading, then one line per alarm ("通道3  Control - 1  烟"); alarms beyond the lines the screen
+// has room for are counted instead.
+QString alarmListing(const QString &heading, const QVector<HouseAlarms::Raised> &alarms, int shownLines);

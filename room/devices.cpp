@@ -20,6 +20,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 const QString onoffQss1 = QStringLiteral("border-image: url(:/swon.png);outline: none;");
 const QString onoffQss0 = QStringLiteral("border-image: url(:/swoff.png);outline: none;");
@@ -35,6 +37,8 @@ const QString connUnknownQss = QStringLiteral("color: rgb(204, 20, 0);");
 constexpr int BlinkIntervalMs = 500;
 constexpr int ClockIntervalMs = 1000;
 constexpr int RippleSize = 40;
+// The alarm panel under the tiles has room for this many lines besides its heading.
+constexpr int ShownOtherAlarmLines = 2;
 
 // Only these states say something about a controller worth showing later; a pending poll does not.
 void rememberLinkState(int index, int tongdao, int state, unsigned char alarmBits)
@@ -83,6 +87,8 @@ Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
     setFramelessFlags(this);
     keepBusyBackgroundCopies(ui);
     initItems();
+    connect(HouseAlarms::instance(), &HouseAlarms::changed, this, &Devices::showOtherAlarms);
+    showOtherAlarms();
 }
 
 Devices::~Devices()
@@ -210,6 +216,37 @@ void Devices::updateItems(int chosenIndex, int chosenTongdao)
     updateItems_sub(index, chosenTongdao, AllTiles);
     updateAllSubDevs();
     showKnownLinkState();
+    showOtherAlarms();
+}
+
+// A room's dashboard covers every other screen, so the alarms of the other rooms show here too: the
+// person must see smoke next door while adjusting the lights in this room. This room's own alarms
+// are its icons.
+void Devices::showOtherAlarms()
+{
+    const QVector<HouseAlarms::Raised> alarms = otherAlarms();
+    ui->btn_alarm->setVisible(!alarms.isEmpty());
+    if (!alarms.isEmpty())
+        ui->btn_alarm->setText(alarmListing(QStringLiteral("其他房间警报："), alarms, ShownOtherAlarmLines));
+}
+
+QVector<HouseAlarms::Raised> Devices::otherAlarms() const
+{
+    QVector<HouseAlarms::Raised> alarms = HouseAlarms::instance()->raised();
+    alarms.erase(std::remove_if(alarms.begin(), alarms.end(),
+                                [this](const HouseAlarms::Raised &alarm) {
+                                    return alarm.index == index && alarm.tongdao == tongdao;
+                                }),
+                 alarms.end());
+    return alarms;
+}
+
+// Straight to the first room listed: its dashboard, icons blinking.
+void Devices::on_btn_alarm_clicked()
+{
+    const QVector<HouseAlarms::Raised> alarms = otherAlarms();
+    if (!alarms.isEmpty())
+        openController(alarms.first().index, alarms.first().tongdao);
 }
 
 void Devices::updateItems_sub(int index, int tongdao, int kind)

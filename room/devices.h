@@ -1,10 +1,12 @@
 #pragma once
 
+#include "bus/housealarms.h"
 #include "bus/screeninstance.h"
 #include "bus/smalldevinfo.h"
 #include "room/showncontroller.h"
 
 #include <QString>
+#include <QVector>
 #include <QWidget>
 
 class QLabel;
@@ -88,6 +90,7 @@ private slots:
     void on_btn_wind_clicked();
     void on_btn_wind_onoff_clicked(bool checked);
     void on_btn_clean_clicked();
+    void on_btn_alarm_clicked();
 
 private:
     static constexpr int AlarmIconCount = 5;
@@ -101,6 +104,8 @@ private:
     void switchAppliance(QLabel *label, QPushButton *button, int code, unsigned char SmallDevInfo::*field,
                          bool checked);
 
+    void showOtherAlarms();
+    QVector<HouseAlarms::Raised> otherAlarms() const;
     void showLinkState(int state, unsigned char alarmBits);
     void showConnCaption(int state);
     void showKnownLinkState();

@@ -73,6 +73,7 @@ private slots:
     void heldSliderStaysUnderTheFinger_data();
     void heldSliderStaysUnderTheFinger();
     void alarmOnAnotherChannelShowsOnItsButtonAndOnHome();
+    void alarmInAnotherRoomShowsOnTheDashboard();
 
 private:
     DevItem *tile(int channel, int index) const;
@@ -772,6 +773,32 @@ void TestBusPolling::alarmOnAnotherChannelShowsOnItsButtonAndOnHome()
     QVERIFY(!button(2)->styleSheet().contains(alarmRed));
     QVERIFY(!homeAlarm->isVisibleTo(Home::getInstance()));
     screen->showChannel(0);
+}
+
+// The dashboard of bus 1 controller 0 covers every other screen when bus 3 controller 1 raises
+// smoke: the dashboard lists it (not its own room's alarm, which its icons show), and a touch on
+// the list opens that room.
+void TestBusPolling::alarmInAnotherRoomShowsOnTheDashboard()
+{
+    Devices *dashboard = showDashboard(0, 0);
+    auto *otherAlarm = dashboard->findChild<QPushButton *>(QStringLiteral("btn_alarm"));
+    QVERIFY(!otherAlarm->isVisibleTo(dashboard));
+
+    pollAndAnswer(0, 0, hex("BB0040FF"));
+    QVERIFY(!otherAlarm->isVisibleTo(dashboard));
+    pollAndAnswer(2, 1, hex("BB0180FF"));
+    QVERIFY(otherAlarm->isVisibleTo(dashboard));
+    QCOMPARE(otherAlarm->text(), QStringLiteral("其他房间警报：\n通道3  Control - 1  烟"));
+
+    QTest::mouseClick(otherAlarm, Qt::LeftButton);
+    QCOMPARE(Devices::getIndex(), 1);
+    QCOMPARE(Devices::getTongdao(), 2);
+    QCOMPARE(otherAlarm->text(), QStringLiteral("其他房间警报：\n通道1  Control - 0  可燃气体"));
+
+    pollAndAnswer(0, 0, hex("BB0000FF"));
+    QVERIFY(!otherAlarm->isVisibleTo(dashboard));
+    pollAndAnswer(2, 1, hex("BB0100FF"));
+    dashboard->hide();
 }
 
 QTEST_MAIN(TestBusPolling)
