@@ -13,6 +13,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
+# shellcheck source=bench/common.sh
+. "$here/common.sh"
 
 runs=3
 cpu_seconds=30
@@ -54,15 +56,6 @@ use_vnc_platform() {
     export QT_QPA_PLATFORM="vnc:size=1920x1080:port=$port" XDG_RUNTIME_DIR="$work"
 }
 
-wait_for() { # seconds command...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
-    done
-}
-said() { grep -qxF "$2" "$1"; }
 listening() { python3 -c "import socket, sys; socket.create_connection(('127.0.0.1', $port), 1)" 2>/dev/null; }
 
 # Touches a point until the program logs the line it answers with: a touch before the window is up
@@ -131,9 +124,6 @@ for run in $(seq "$runs"); do
     run_floor
 done
 
-median() {
-    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.4f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 column() { awk -v who="$1" -v field="$2" '$1 == who { print $field }' "$work/figures"; }
 p_cpu=$(column panel 3 | median); f_cpu=$(column floor 3 | median)
 p_wake=$(column panel 4 | median); f_wake=$(column floor 4 | median)

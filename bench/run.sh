@@ -16,6 +16,8 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
+# shellcheck source=bench/common.sh
+. "$here/common.sh"
 
 runs=5
 cpu_seconds=60
@@ -91,22 +93,12 @@ start_x() {
     export DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
 }
 
-wait_for() { # timeout-seconds command...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.05
-    done
-}
-
 report_value() { # report-file key
     awk -v key="$2" '$1 == key { print $2 }' "$1" 2>/dev/null
 }
 
 has_report() { [ -n "$(report_value "$1" first_window_ms)" ]; }
 
-said() { grep -qxF "$2" "$1"; } # file line
 
 # CPU time of every thread of a process, in nanoseconds (scheduler accounting, finer than ticks).
 cpu_ns() {
@@ -121,11 +113,6 @@ cpu_percent_over() { # pid seconds
     sleep "$2"
     after=$(cpu_ns "$1")
     awk -v a="$before" -v b="$after" -v s="$2" 'BEGIN { printf "%.3f\n", (b - a) / (s * 1e7) }'
-}
-
-median() {
-    sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print "n/a"; exit }
-        if (NR % 2) print v[(NR + 1) / 2]; else printf "%.10g\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 click() { xdotool mousemove "$1" "$2" click 1; }

@@ -9,6 +9,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
+# shellcheck source=bench/common.sh
+. "$here/common.sh"
 export PYTHONDONTWRITEBYTECODE=1
 
 runs=3
@@ -43,10 +45,6 @@ timeout --signal=TERM --kill-after=30 $((600 + runs * (cpu_seconds * 2 + 180))) 
     python3 "$here/vm_cpu.py" "$work" "$build/tools/simulator/controller-sim" "$here/sixteen.scn" \
     "$runs" "$cpu_seconds" | tee "$work/figures" >&2
 
-median() {
-    sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print "n/a"; exit }
-        if (NR % 2) print v[(NR + 1) / 2]; else printf "%.10g\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 series() { awk -v who="$1" '$1 == who { print $3 }' "$work/figures"; }
 panel=$(series panel | median)
 floor=$(series floor | median)
