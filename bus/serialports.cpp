@@ -137,17 +137,19 @@ public:
 
     qint64 heldBytes() const { return held; }
 
-    bool send(const QByteArray &frame)
+    FrameFate send(const QByteArray &frame)
     {
         if (!replyDue()) {
             release();
-            return writeAtOnce(port, frame);
+            if (!port->isOpen())
+                return FrameFate::Refused;
+            return writeAtOnce(port, frame) ? FrameFate::Written : FrameFate::Refused;
         }
         if (waiting.isEmpty())
             watchForReply();
         waiting.append(frame);
         held += frame.size();
-        return true;
+        return FrameFate::Held;
     }
 
     void expectReply(int index)
@@ -164,12 +166,16 @@ public:
             return;
         stopWatching();
         // Taken out first: a write can find the line hung up, and the port then closes at once.
-        const QVector<QByteArray> frames = std::exchange(waiting, {});
+        QVector<QByteArray> frames = std::exchange(waiting, {});
         held = 0;
-        for (const QByteArray &frame : frames) {
-            if (!port->isOpen() || !writeAtOnce(port, frame))
-                break;
+        for (int sent = 0; sent < frames.size(); ++sent) {
+            if (!port->isOpen() || !writeAtOnce(port, frames.at(sent))) {
+                frames.remove(0, sent);
+                emit HeldFrames::instance()->dropped(port, frames);
+                return;
+            }
         }
+        emit HeldFrames::instance()->released(port);
     }
 
 private:
@@ -219,8 +225,9 @@ private:
     {
         stopWatching();
         polledIndex = NoReply;
-        waiting.clear();
         held = 0;
+        if (!waiting.isEmpty())
+            emit HeldFrames::instance()->dropped(port, std::exchange(waiting, {}));
     }
 
     QSerialPort *port;
@@ -233,10 +240,17 @@ private:
 };
 } // namespace
 
-bool writeFrame(QSerialPort *port, const QByteArray &frame)
+// No parent: it lives as long as the process, like the ports it speaks of.
+HeldFrames *HeldFrames::instance()
+{
+    static auto *heldFrames = new HeldFrames;
+    return heldFrames;
+}
+
+FrameFate sendFrame(QSerialPort *port, const QByteArray &frame)
 {
     if (!port || !port->isOpen())
-        return false;
+        return FrameFate::Refused;
     LineGate *gate = LineGate::of(port);
     const qint64 backlog = port->bytesToWrite() + (gate ? gate->heldBytes() : 0);
     // Said once per stall rather than per frame, as the line may stay stuck for hours; a stall ends
@@ -248,11 +262,18 @@ bool writeFrame(QSerialPort *port, const QByteArray &frame)
         if (!port->property(stalledProperty).toBool())
             qDebug("bus port %s takes no bytes, frames dropped", qPrintable(port->portName()));
         port->setProperty(stalledProperty, true);
-        return false;
+        return FrameFate::Refused;
     }
     // No flush(): it writes whether or not the line can take the bytes, and on a full line Qt reports
     // that as a resource error, which is also how a hung-up line shows.
-    return gate ? gate->send(frame) : writeAtOnce(port, frame);
+    if (gate)
+        return gate->send(frame);
+    return writeAtOnce(port, frame) ? FrameFate::Written : FrameFate::Refused;
+}
+
+bool writeFrame(QSerialPort *port, const QByteArray &frame)
+{
+    return sendFrame(port, frame) != FrameFate::Refused;
 }
 
 bool writePoll(QSerialPort *port, const QByteArray &request, int polledIndex)

@@ -2,7 +2,9 @@
 
 #include "bus/smalldevinfo.h"
 
+#include <QObject>
 #include <QString>
+#include <QVector>
 
 class QSerialPort;
 
@@ -26,11 +28,43 @@ constexpr qint64 WriteBacklogLimit = 4096;
 // How long a poll's reply may hold the bus: as long as the panel waits before it reads the reply.
 constexpr int ReplyGuardMs = 300;
 
+// What became of a frame handed to a bus port.
+enum class FrameFate {
+    Refused, // the port is not open, or its line takes no bytes
+    Written, // on its way to the line
+    Held,    // waits for a poll's reply; HeldFrames tells whether it left or was dropped
+};
+
 // Writes one frame to an open port whose backlog (frames held for the line included) has room.
-// Commands and polls are fire-and-forget, so a dropped frame costs no more than a lost one on the
-// wire. Each bus is half-duplex: while a poll's reply is due the frame is held, and leaves right
-// after the reply, in the order written. True when the frame will leave.
+// Each bus is half-duplex: while a poll's reply is due the frame is held, and leaves right after
+// the reply, in the order written.
+FrameFate sendFrame(QSerialPort *port, const QByteArray &frame);
+// As sendFrame; true unless the frame was refused.
 bool writeFrame(QSerialPort *port, const QByteArray &frame);
+
+// Frames held for a reply leave when it is in, or are dropped when their port closes (a hang-up)
+// before; a sender that showed a held command as done hears here whether to take it back.
+class HeldFrames : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(HeldFrames)
+
+public:
+    static HeldFrames *instance();
+
+signals:
+    // Every frame held for the port has left.
+    void released(QSerialPort *port);
+    // The last frames held for the port, in the order written, never reached the line; any held
+    // before them left.
+    void dropped(QSerialPort *port, const QVector<QByteArray> &frames);
+
+private:
+    explicit HeldFrames(QObject *parent = nullptr)
+        : QObject(parent)
+    {
+    }
+};
 
 // Writes a poll request to the controller at polledIndex (as writeFrame does, after any frame still
 // held): its reply is due from now until it is in, it has been read (replyTaken), or
