@@ -1,5 +1,8 @@
 #include "app/commandnotice.h"
 
+#include "app/alarmboard.h"
+#include "bus/housealarms.h"
+
 #include <QLabel>
 #include <QTimer>
 
@@ -8,6 +11,7 @@ constexpr int NoticeMs = 3000;
 constexpr int NoticeWidth = 640;
 constexpr int NoticeHeight = 80;
 constexpr int NoticeBottomMargin = 40;
+constexpr int NoticeAlarmGap = 10;
 
 const QString noticeQss = QStringLiteral(
     "QLabel{background-color: rgba(40, 40, 40, 220);color: rgb(255, 255, 255);border-radius: 20px;"
@@ -30,16 +34,31 @@ QLabel *noticeOf(QWidget *screen)
     QObject::connect(timer, &QTimer::timeout, label, &QWidget::hide);
     return label;
 }
+
+// At the bottom of the screen, or above the alarms shown there.
+QRect noticePlace(const QWidget *screen)
+{
+    QRect place((screen->width() - NoticeWidth) / 2, screen->height() - NoticeHeight - NoticeBottomMargin,
+                NoticeWidth, NoticeHeight);
+    for (const AlarmBoard *board : screen->findChildren<AlarmBoard *>()) {
+        const QRect alarms(board->mapTo(screen, QPoint(0, 0)), board->size());
+        if (board->isVisibleTo(screen) && place.intersects(alarms))
+            place.moveBottom(alarms.top() - NoticeAlarmGap);
+    }
+    return place;
+}
 } // namespace
 
-void showCommandNotSent(QWidget *screen, int tongdao)
+void showCommandNotSent(QWidget *screen, int tongdao, int index)
 {
     if (!screen)
         return;
     QLabel *label = noticeOf(screen);
-    label->setText(QStringLiteral("没有可用串口%1，未发送").arg(tongdao + 1));
-    label->setGeometry((screen->width() - NoticeWidth) / 2, screen->height() - NoticeHeight - NoticeBottomMargin,
-                       NoticeWidth, NoticeHeight);
+    if (HouseAlarms::instance()->isSilent(index, tongdao))
+        label->setText(QStringLiteral("通道%1  Control - %2 无应答，未发送").arg(tongdao + 1).arg(index));
+    else
+        label->setText(QStringLiteral("没有可用串口%1，未发送").arg(tongdao + 1));
+    label->setGeometry(noticePlace(screen));
     label->raise();
     label->show();
     // A second failure keeps the caption up for the full time again.

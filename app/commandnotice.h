@@ -2,7 +2,8 @@
 
 class QWidget;
 
-// Tells the person on `screen` that a command for `tongdao` did not leave because its bus port is not
-// open (or its line takes no bytes): a short caption at the bottom of the screen for a few seconds,
-// no box to dismiss. The switch that was touched stays as it was.
-void showCommandNotSent(QWidget *screen, int tongdao);
+// Tells the person on `screen` that a command for controller `index` on `tongdao` did not reach the
+// bus: its port is not open (or its line takes no bytes, or hung up before the frame could leave),
+// or the controller does not answer. A short caption for a few seconds, no box to dismiss, placed
+// clear of any alarm the screen shows. The switch that was touched stays as it was.
+void showCommandNotSent(QWidget *screen, int tongdao, int index);

@@ -1,9 +1,11 @@
 #include "app/home.h"
 #include "ui_home.h"
 
+#include "app/alarmboard.h"
 #include "bus/screeninstance.h"
 #include "bus/buscontrol.h"
 #include "bus/housealarms.h"
+#include "room/devices.h"
 
 namespace {
 // Lines beyond these would run off the alarm panel; the rest are counted instead.
@@ -21,6 +23,8 @@ Home::Home(QWidget *parent)
 {
     ui->setupUi(this);
     setFramelessFlags(this);
+    ui->alarmBoard->setHeading(QStringLiteral("警报："));
+    ui->alarmBoard->setShownLines(ShownAlarmLines);
     connect(HouseAlarms::instance(), &HouseAlarms::changed, this, &Home::showHouseAlarms);
     showHouseAlarms();
 }
@@ -54,19 +58,11 @@ void Home::on_pushButton_2_clicked()
 // that is not in view.
 void Home::showHouseAlarms()
 {
-    const QVector<HouseAlarms::Raised> alarms = HouseAlarms::instance()->raised();
-    ui->btn_alarm->setVisible(!alarms.isEmpty());
-    if (alarms.isEmpty())
-        return;
-    ui->btn_alarm->setText(alarmListing(QStringLiteral("警报："), alarms, ShownAlarmLines));
+    ui->alarmBoard->showAlarms(HouseAlarms::instance()->raised());
 }
 
-// Opens the bus control screen on the channel of the first alarm listed.
-void Home::on_btn_alarm_clicked()
+// Straight to the room touched: its dashboard, icons blinking.
+void Home::on_alarmBoard_roomChosen(int index, int tongdao)
 {
-    const QVector<HouseAlarms::Raised> alarms = HouseAlarms::instance()->raised();
-    BusControl *busControl = BusControl::getInstance();
-    if (!alarms.isEmpty())
-        busControl->showChannel(alarms.first().tongdao);
-    busControl->show();
+    Devices::openController(index, tongdao);
 }

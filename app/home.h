@@ -24,7 +24,7 @@ protected:
 private slots:
     void on_pushButton_clicked();
     void on_pushButton_2_clicked();
-    void on_btn_alarm_clicked();
+    void on_alarmBoard_roomChosen(int index, int tongdao);
 
 private:
     explicit Home(QWidget *parent = nullptr);

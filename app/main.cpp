@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/servicenotifier.h"
+#include "bus/buscontrol.h"
 
 #include <QApplication>
 #include <QTextCodec>
@@ -10,7 +11,10 @@ int main(int argc, char **argv)
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QApplication app(argc, argv);
     MainWindow::getInstance()->show();
+    // The buses are polled from start-up, whatever is on the screen: the bus control screen owns the
+    // poll cycle, so it is made now, hidden. The watchdog vouches for that cycle.
     ServiceNotifier notifier;
+    QObject::connect(BusControl::getInstance(), &BusControl::readsCompleted, &notifier, &ServiceNotifier::workDone);
     notifier.notifyReadyWhenRunning();
     return app.exec();
 }

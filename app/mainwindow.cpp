@@ -1,10 +1,12 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/alarmboard.h"
 #include "app/home.h"
 #include "bus/screeninstance.h"
 #include "bus/serialports.h"
 #include "bus/devicetables.h"
+#include "bus/housealarms.h"
 #include "bus/roomlink.h"
 #include "room/devices.h"
 
@@ -16,7 +18,9 @@
 namespace {
 // The middle of the start picture opens Home; both edges count as inside.
 const QRect homeTapArea(QPoint(301, 201), QPoint(1599, 799));
-}
+// As many as Home lists, on a board of the same size.
+constexpr int ShownAlarmLines = 5;
+} // namespace
 
 MainWindow *MainWindow::getInstance()
 {
@@ -29,6 +33,9 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     setFramelessFlags(this);
+    ui->alarmBoard->setHeading(QStringLiteral("警报："));
+    ui->alarmBoard->setShownLines(ShownAlarmLines);
+    connect(HouseAlarms::instance(), &HouseAlarms::changed, this, &MainWindow::showHouseAlarms);
 
     openPorts();
     warnAboutClosedPorts();
@@ -65,15 +72,27 @@ void MainWindow::connectRoomToBus()
     connect(link, &RoomLink::controllerChosen, this, &Devices::openController);
 }
 
-// One box per missing port, one after the other: start-up goes on when each is closed.
+// One box per missing port, one after the other. None holds start-up in a loop of its own: the
+// panel is drawn, tells the service manager it is ready and polls the other buses while a box is up.
 void MainWindow::warnAboutClosedPorts()
 {
+    QVector<int> missing;
     for (int channel = 0; channel < ChannelCount; ++channel) {
-        if (!getCom(channel)->isOpen()) {
-            QMessageBox::warning(this, QStringLiteral("error"),
-                                 QStringLiteral("没有可用串口%1").arg(channel + 1), QMessageBox::Ok);
-        }
+        if (!getCom(channel)->isOpen())
+            missing.append(channel);
     }
+    warnAboutClosedPort(missing);
+}
+
+void MainWindow::warnAboutClosedPort(const QVector<int> &channels)
+{
+    if (channels.isEmpty())
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("error"),
+                                QStringLiteral("没有可用串口%1").arg(channels.first() + 1), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QDialog::finished, this, [this, rest = channels.mid(1)] { warnAboutClosedPort(rest); });
+    box->open();
 }
 
 QSerialPort *MainWindow::getCom(int channel)
@@ -81,29 +100,29 @@ QSerialPort *MainWindow::getCom(int channel)
     return busPort(channel);
 }
 
-bool MainWindow::sendLightOpen(int tongdao, int index, int code, bool on)
+FrameFate MainWindow::sendLightOpen(int tongdao, int index, int code, bool on)
 {
     if (!isChannel(tongdao)) {
         qDebug("~~~sendLightOpen~~~: no channel %d, nothing sent", tongdao);
-        return false;
+        return FrameFate::Refused;
     }
     Wire::CommandFrame &frame = cmdFrame[tongdao];
     Wire::fillSwitchCommand(frame, index, code, on);
-    const bool sent = writeCommandFrame(tongdao);
+    const FrameFate sent = writeCommandFrame(tongdao);
     qDebug("~~~sendLightOpen~~~: %d %d %d %d %d %d %d",
            frame[0], frame[1], frame[2], frame[3], frame[4], frame[5], frame[6]);
     return sent;
 }
 
-bool MainWindow::sendLight(int tongdao, int index, int code, int value)
+FrameFate MainWindow::sendLight(int tongdao, int index, int code, int value)
 {
     if (!isChannel(tongdao)) {
         qDebug("~~~sendLight~~~: no channel %d, nothing sent", tongdao);
-        return false;
+        return FrameFate::Refused;
     }
     Wire::CommandFrame &frame = cmdFrame[tongdao];
     Wire::fillValueCommand(frame, index, code, value);
-    const bool sent = writeCommandFrame(tongdao);
+    const FrameFate sent = writeCommandFrame(tongdao);
     qDebug("~~~sendLight~~~: %d %d %d %d %d %d %d",
            frame[0], frame[1], frame[2], frame[3], frame[4], frame[5], frame[6]);
     return sent;
@@ -112,9 +131,21 @@ bool MainWindow::sendLight(int tongdao, int index, int code, int value)
 // The controller's new state comes back with its next poll reply. A port that is not open, or whose
 // line is stuck, gets nothing, and the caller hears so: it tells the person on the screen rather
 // than in a line per command.
-bool MainWindow::writeCommandFrame(int tongdao)
+FrameFate MainWindow::writeCommandFrame(int tongdao)
 {
-    return writeFrame(getCom(tongdao), Wire::toBytes(cmdFrame[tongdao]));
+    return sendFrame(getCom(tongdao), Wire::toBytes(cmdFrame[tongdao]));
+}
+
+// The start picture is what a panel shows after a power cut or a restart, and often all day: an
+// alarm anywhere in the house shows on it.
+void MainWindow::showHouseAlarms()
+{
+    ui->alarmBoard->showAlarms(HouseAlarms::instance()->raised());
+}
+
+void MainWindow::on_alarmBoard_roomChosen(int index, int tongdao)
+{
+    Devices::openController(index, tongdao);
 }
 
 void MainWindow::mousePressEvent(QMouseEvent *event)

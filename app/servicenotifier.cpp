@@ -22,15 +22,21 @@ void ServiceNotifier::notifyReady()
 {
     sd_notify(0, "READY=1");
     // sd_watchdog_enabled also checks WATCHDOG_PID, so a child the panel might start never pings
-    // on its behalf. Half the interval leaves room for one late turn of the event loop.
+    // on its behalf. Half the interval leaves room for one late turn of the event loop, and for
+    // the work that may have fallen just after one keep-alive.
     uint64_t intervalUs = 0;
     if (sd_watchdog_enabled(0, &intervalUs) > 0 && intervalUs > 0) {
         m_watchdog->start(int(qMax<uint64_t>(intervalUs / 2000, 1)));
-        keepAlive();
+        sd_notify(0, "WATCHDOG=1");
     }
 }
 
+// No work since the last keep-alive: none goes out, and the service manager restarts the panel
+// once the interval has passed.
 void ServiceNotifier::keepAlive()
 {
+    if (!m_worked)
+        return;
+    m_worked = false;
     sd_notify(0, "WATCHDOG=1");
 }

@@ -4,10 +4,11 @@
 
 class QTimer;
 
-// Tells systemd (Type=notify, WatchdogSec=) that the panel is up and that its event loop still
-// turns. A frozen panel leaves a frozen picture on the wall and never exits on its own, so only
-// a keep-alive sent from the event loop itself lets the service manager notice and restart it.
-// Without systemd (NOTIFY_SOCKET unset) it does nothing.
+// Tells systemd (Type=notify, WatchdogSec=) that the panel is up and that it still does its work. A
+// frozen panel leaves a frozen picture on the wall and never exits on its own; a panel whose event
+// loop turns but whose poll cycle stopped shows alarms nobody reports any more. So the keep-alive
+// goes out only while the work it is told of (workDone) keeps coming. Without systemd
+// (NOTIFY_SOCKET unset) it does nothing.
 class ServiceNotifier : public QObject
 {
     Q_OBJECT
@@ -19,9 +20,14 @@ public:
     // given to show() has been laid out and its first paint is queued.
     void notifyReadyWhenRunning();
 
+public slots:
+    // The work a keep-alive vouches for was done once more.
+    void workDone() { m_worked = true; }
+
 private:
     void notifyReady();
     void keepAlive();
 
     QTimer *m_watchdog = nullptr;
+    bool m_worked = false;
 };

@@ -162,7 +162,7 @@ void Aircond::on_btn_onoff_clicked(bool checked)
     const ShownController shown = ShownController::current();
     if (shown.isValid() && !shown.sendSwitch(Wire::AirConditioner, checked)) {
         ui->btn_onoff->setChecked(!checked);
-        showCommandNotSent(this, getTongdao());
+        showCommandNotSent(this, shown.tongdao(), shown.index());
         return;
     }
     setOnoffStyle(checked);

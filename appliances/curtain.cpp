@@ -78,7 +78,7 @@ void Curtain::sendCurtain(bool open)
     if (!shown.isValid())
         return;
     if (!shown.sendSwitch(Wire::Curtain, open)) {
-        showCommandNotSent(this, shown.tongdao());
+        showCommandNotSent(this, shown.tongdao(), shown.index());
         return;
     }
     showCaption(open);

@@ -233,7 +233,7 @@ bool Light1::sendSwitch(int circuit, bool checked)
     const Wiring &wire = wiring[circuit];
     qDebug("%s: %d", wire.switchSlot, checked ? 1 : 0);
     if (!shown.sendSwitch(wire.code, checked)) {
-        showCommandNotSent(this, shown.tongdao());
+        showCommandNotSent(this, shown.tongdao(), shown.index());
         return false;
     }
     shown.record().*wire.onField = checked ? 1 : 0;
@@ -259,7 +259,7 @@ void Light1::dimmerReleased(int circuit)
         if (!shown.sendValue(wire.code, value)) {
             // Back to what the controller holds, as nothing reached it.
             dimmers[circuit]->setValue(brightness);
-            showCommandNotSent(this, shown.tongdao());
+            showCommandNotSent(this, shown.tongdao(), shown.index());
             return;
         }
         lastSent = value;

@@ -98,7 +98,7 @@ void Tv::on_btn_onoff_clicked(bool checked)
     const ShownController shown = ShownController::current();
     if (shown.isValid() && !shown.sendSwitch(Wire::Television, checked)) {
         ui->btn_onoff->setChecked(!checked);
-        showCommandNotSent(this, getTongdao());
+        showCommandNotSent(this, shown.tongdao(), shown.index());
         return;
     }
     setOnoffStyle(checked);

@@ -70,7 +70,7 @@ void Wind::on_btn_onoff_clicked(bool checked)
     const ShownController shown = ShownController::current();
     if (shown.isValid() && !shown.sendSwitch(Wire::Fan, checked)) {
         ui->btn_onoff->setChecked(!checked);
-        showCommandNotSent(this, getTongdao());
+        showCommandNotSent(this, shown.tongdao(), shown.index());
         return;
     }
     setOnoffStyle(checked);

@@ -169,6 +169,8 @@ void BusControl::showChannelButtons()
     }
 }
 
+// A controller's latched alarm shows on its tile whatever the link state, with "断线" while the
+// controller does not answer; only a poll under way shows the requesting look over it.
 void BusControl::setItemState(int index, int tongdao, int state, unsigned char alarm, int retry)
 {
     if (!isController(index, tongdao))
@@ -179,37 +181,31 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
 
     QLabel *labelState = item->getLabelState();
     QLabel *labelIdx = item->getLabelIdx();
-    switch (state) {
-    case LinkNormal:
-        setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkNormal]));
-        showLook(labelState, normalStateQss);
-        showLook(labelIdx, normalIdxQss);
-        HouseAlarms::instance()->setVerdict(index, tongdao, false, 0);
-        RoomLink::instance()->tellLinkState(index, tongdao, LinkNormal, alarm);
-        break;
-    case LinkRequesting:
+    if (state == LinkRequesting) {
         setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkRequesting])
                                          + QStringLiteral("...").repeated(qMax(retry, 0)));
         showLook(labelState, requestingQss);
         showLook(labelIdx, requestingQss);
-        break;
-    case LinkAlarm:
-        setTextIfChanged(labelState, alarmText(alarm));
+        return;
+    }
+    if (state != LinkNormal && state != LinkAlarm && state != LinkOffline)
+        return;
+
+    const unsigned char shownAlarm = HouseAlarms::instance()->latched(index, tongdao) | (state == LinkAlarm ? alarm : 0);
+    if (shownAlarm != 0) {
+        setTextIfChanged(labelState, alarmText(shownAlarm) + (state == LinkOffline ? QStringLiteral("断线\n") : QString()));
         showLook(labelState, alarmQss);
         showLook(labelIdx, alarmQss);
-        HouseAlarms::instance()->setVerdict(index, tongdao, true, alarm);
-        RoomLink::instance()->tellLinkState(index, tongdao, LinkAlarm, alarm);
-        break;
-    case LinkOffline:
+    } else if (state == LinkNormal) {
+        setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkNormal]));
+        showLook(labelState, normalStateQss);
+        showLook(labelIdx, normalIdxQss);
+    } else {
         setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkOffline]));
         showLook(labelState, offlineQss);
         showLook(labelIdx, offlineQss);
-        HouseAlarms::instance()->setVerdict(index, tongdao, false, 0);
-        RoomLink::instance()->tellLinkState(index, tongdao, LinkOffline, alarm);
-        break;
-    default:
-        break;
     }
+    RoomLink::instance()->tellLinkState(index, tongdao, state, alarm);
 }
 
 void BusControl::setCovered(bool on)
@@ -284,6 +280,7 @@ void BusControl::readMyCom()
     }
     handleReplies(replies);
     readTimer->stop();
+    emit readsCompleted();
 }
 
 void BusControl::handleReplies(const std::array<QByteArray, ChannelCount> &replies)
@@ -292,13 +289,17 @@ void BusControl::handleReplies(const std::array<QByteArray, ChannelCount> &repli
         handleReply(channel, replies[channel]);
 }
 
-// The tables first, then the tile, which tells the dashboard.
+// The tables and the house's alarms first, then the tile, which tells the dashboard.
 void BusControl::handleReply(int channel, const QByteArray &reply)
 {
     const int index = pollIndex(channel);
     const PollCycle::Outcome outcome = PollCycle::judgeRead(reply, index, unansweredPolls(channel));
     if (outcome.storeAlarm)
         smallDevBaojingStates[channel][index] = outcome.alarm;
+    if (outcome.state == LinkNormal || outcome.state == LinkAlarm)
+        HouseAlarms::instance()->report(index, channel, outcome.alarm);
+    else if (outcome.state == LinkOffline)
+        HouseAlarms::instance()->markSilent(index, channel);
     if (outcome.storeRecord) {
         Wire::copyFullReply(reply, smallDevInfos[channel][index]);
         RoomLink::instance()->tellReport(index, channel);

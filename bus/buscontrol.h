@@ -49,6 +49,10 @@ public:
     void showChannel(int channel);
     int getShownChannel() const { return shownChannel; }
 
+signals:
+    // A read of the four buses after a poll is done: the poll cycle is alive.
+    void readsCompleted();
+
 public slots:
     // Every 1000 ms: the clock, then one poll request per channel.
     void sendCommand();

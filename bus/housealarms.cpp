@@ -28,6 +28,15 @@ QStringList alarmCaptions(unsigned char alarmBits)
     return captions;
 }
 
+QStringList alarmKinds(unsigned char alarmBits)
+{
+    QStringList kinds = alarmCaptions(alarmBits);
+    const unsigned char captioned = AlarmSmoke | AlarmGas | AlarmCo2 | AlarmTemperature | AlarmLeakage;
+    if (alarmBits & ~captioned)
+        kinds << QStringLiteral("其他");
+    return kinds;
+}
+
 HouseAlarms::HouseAlarms(QObject *parent)
     : QObject(parent)
 {
@@ -40,25 +49,47 @@ HouseAlarms *HouseAlarms::instance()
     return alarms;
 }
 
-void HouseAlarms::setVerdict(int index, int tongdao, bool inAlarm, unsigned char alarmBits)
+void HouseAlarms::report(int index, int tongdao, unsigned char alarmBits)
+{
+    set(index, tongdao, {alarmBits, false});
+}
+
+void HouseAlarms::markSilent(int index, int tongdao)
+{
+    if (isController(index, tongdao))
+        set(index, tongdao, {controllers[tongdao][index].alarmBits, true});
+}
+
+void HouseAlarms::set(int index, int tongdao, Controller now)
 {
     if (!isController(index, tongdao))
         return;
-    Verdict &verdict = verdicts[tongdao][index];
-    if (!inAlarm)
-        alarmBits = 0;
-    if (verdict.inAlarm == inAlarm && verdict.alarmBits == alarmBits)
+    Controller &was = controllers[tongdao][index];
+    if (was.alarmBits == now.alarmBits && was.silent == now.silent)
         return;
-    verdict = {inAlarm, alarmBits};
-    emit changed();
+    const bool shownChanged = was.alarmBits != now.alarmBits || now.alarmBits != 0;
+    was = now;
+    emit controllerChanged(index, tongdao);
+    if (shownChanged)
+        emit changed();
+}
+
+unsigned char HouseAlarms::latched(int index, int tongdao) const
+{
+    return isController(index, tongdao) ? controllers[tongdao][index].alarmBits : 0;
+}
+
+bool HouseAlarms::isSilent(int index, int tongdao) const
+{
+    return isController(index, tongdao) && controllers[tongdao][index].silent;
 }
 
 bool HouseAlarms::channelInAlarm(int tongdao) const
 {
     if (!isChannel(tongdao))
         return false;
-    for (const Verdict &verdict : verdicts[tongdao]) {
-        if (verdict.inAlarm)
+    for (const Controller &controller : controllers[tongdao]) {
+        if (controller.alarmBits != 0)
             return true;
     }
     return false;
@@ -69,8 +100,9 @@ QVector<HouseAlarms::Raised> HouseAlarms::raised() const
     QVector<Raised> list;
     for (int tongdao = 0; tongdao < ChannelCount; ++tongdao) {
         for (int index = 0; index < DevicesPerChannel; ++index) {
-            if (verdicts[tongdao][index].inAlarm)
-                list.append({tongdao, index, verdicts[tongdao][index].alarmBits});
+            const Controller &controller = controllers[tongdao][index];
+            if (controller.alarmBits != 0)
+                list.append({tongdao, index, controller.alarmBits, controller.silent});
         }
     }
     return list;
@@ -78,31 +110,19 @@ QVector<HouseAlarms::Raised> HouseAlarms::raised() const
 
 void HouseAlarms::reset()
 {
-    const bool hadAlarms = !raised().isEmpty();
-    for (auto &channel : verdicts) {
-        for (Verdict &verdict : channel)
-            verdict = {};
+    for (int tongdao = 0; tongdao < ChannelCount; ++tongdao) {
+        for (int index = 0; index < DevicesPerChannel; ++index)
+            set(index, tongdao, {});
     }
-    if (hadAlarms)
-        emit changed();
 }
 
-namespace {
 QString alarmLine(const HouseAlarms::Raised &alarm)
 {
-    return QStringLiteral("通道%1  Control - %2  %3")
-        .arg(alarm.tongdao + 1)
-        .arg(alarm.index)
-        .arg(alarmCaptions(alarm.alarmBits).join(QLatin1Char(' ')));
-}
-} // namespace
-
-QString alarmListing(const QString &heading, const QVector<HouseAlarms::Raised> &alarms, int shownLines)
-{
-    QStringList lines{heading};
-    for (int i = 0; i < alarms.size() && i < shownLines; ++i)
-        lines << alarmLine(alarms.at(i));
-    if (alarms.size() > shownLines)
-        lines << QStringLiteral("另有%1处").arg(alarms.size() - shownLines);
-    return lines.join(QLatin1Char('\n'));
+    QString line = QStringLiteral("通道%1  Control - %2  %3")
+                       .arg(alarm.tongdao + 1)
+                       .arg(alarm.index)
+                       .arg(alarmKinds(alarm.alarmBits).join(QLatin1Char(' ')));
+    if (alarm.silent)
+        line += QStringLiteral("  断线");
+    return line;
 }

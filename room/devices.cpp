@@ -1,6 +1,7 @@
 #include "room/devices.h"
 #include "ui_devices.h"
 
+#include "app/alarmboard.h"
 #include "app/backgroundstrips.h"
 #include "app/commandnotice.h"
 #include "bus/screeninstance.h"
@@ -87,7 +88,10 @@ Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
     setFramelessFlags(this);
     keepBusyBackgroundCopies(ui);
     initItems();
+    ui->alarmBoard->setHeading(QStringLiteral("其他房间警报："));
+    ui->alarmBoard->setShownLines(ShownOtherAlarmLines);
     connect(HouseAlarms::instance(), &HouseAlarms::changed, this, &Devices::showOtherAlarms);
+    connect(HouseAlarms::instance(), &HouseAlarms::controllerChanged, this, &Devices::followLatchedAlarm);
     showOtherAlarms();
 }
 
@@ -123,8 +127,6 @@ void Devices::initItems()
     if (showsController())
         loadTiles(shownRecord());
     createApplianceScreens();
-    ui->label_11->hide();
-    ui->label_tong->hide();
 }
 
 void Devices::createScreens()
@@ -192,10 +194,13 @@ SmallDevInfo &Devices::shownRecord() const
     return smallDevInfos[tongdao][index];
 }
 
+// An appliance screen left open would act on the room the dashboard no longer shows.
 void Devices::setIndex(int newIndex)
 {
     if (newIndex < 0)
         return;
+    if (newIndex != index)
+        closeApplianceScreens();
     index = newIndex;
     ui->label_idx->setText(QString::number(index + 1));
 }
@@ -204,8 +209,19 @@ void Devices::setTongdao(int newTongdao)
 {
     if (!isChannel(newTongdao))
         return;
+    if (newTongdao != tongdao)
+        closeApplianceScreens();
     tongdao = newTongdao;
     ui->label_tong->setText(QString::number(tongdao + 1));
+}
+
+void Devices::closeApplianceScreens()
+{
+    Aircond::getInstance()->hide();
+    Curtain::getInstance()->hide();
+    Light1::getInstance()->hide();
+    Tv::getInstance()->hide();
+    Wind::getInstance()->hide();
 }
 
 // A device tile has just chosen the controller through setIndex and setTongdao.
@@ -224,10 +240,7 @@ void Devices::updateItems(int chosenIndex, int chosenTongdao)
 // are its icons.
 void Devices::showOtherAlarms()
 {
-    const QVector<HouseAlarms::Raised> alarms = otherAlarms();
-    ui->btn_alarm->setVisible(!alarms.isEmpty());
-    if (!alarms.isEmpty())
-        ui->btn_alarm->setText(alarmListing(QStringLiteral("其他房间警报："), alarms, ShownOtherAlarmLines));
+    ui->alarmBoard->showAlarms(otherAlarms());
 }
 
 QVector<HouseAlarms::Raised> Devices::otherAlarms() const
@@ -241,12 +254,10 @@ QVector<HouseAlarms::Raised> Devices::otherAlarms() const
     return alarms;
 }
 
-// Straight to the first room listed: its dashboard, icons blinking.
-void Devices::on_btn_alarm_clicked()
+// Straight to the room touched: its dashboard, icons blinking.
+void Devices::on_alarmBoard_roomChosen(int chosenIndex, int chosenTongdao)
 {
-    const QVector<HouseAlarms::Raised> alarms = otherAlarms();
-    if (!alarms.isEmpty())
-        openController(alarms.first().index, alarms.first().tongdao);
+    openController(chosenIndex, chosenTongdao);
 }
 
 void Devices::updateItems_sub(int index, int tongdao, int kind)
@@ -296,6 +307,22 @@ void Devices::controllerReported(int index, int tongdao)
     updateAllSubDevs();
 }
 
+void Devices::commandDropped(int index, int tongdao)
+{
+    if (!instance || !isController(index, tongdao) || index != instance->index || tongdao != instance->tongdao)
+        return;
+    instance->reloadTiles(AllTiles);
+    updateAllSubDevs();
+    QWidget *inFront = instance;
+    for (QWidget *screen : std::initializer_list<QWidget *>{Aircond::getInstance(), Curtain::getInstance(),
+                                                            Light1::getInstance(), Tv::getInstance(),
+                                                            Wind::getInstance()}) {
+        if (screen->isVisible())
+            inFront = screen;
+    }
+    showCommandNotSent(inFront, tongdao, index);
+}
+
 void Devices::updateAllSubDevs()
 {
     reloadIfShown(Aircond::getInstance());
@@ -322,7 +349,7 @@ void Devices::switchAppliance(QLabel *label, QPushButton *button, int code, unsi
 {
     if (showsController() && !shown().sendSwitch(code, checked)) {
         setOnoffStyle(label, button, !checked);
-        showCommandNotSent(this, tongdao);
+        showCommandNotSent(this, tongdao, index);
         return;
     }
     setOnoffStyle(label, button, checked);
@@ -383,18 +410,17 @@ void Devices::on_btn_wind_clicked()
     raiseAppliance(Wind::getInstance());
 }
 
-// The bus control screen marks the controller normal and, through updateConnState, takes the
-// caption, the icons and this button back to the normal look.
+// The alarms stay in sight until the controller confirms them cleared: its next good reply takes
+// the caption, the icons and this button back to the normal look.
 void Devices::on_btn_clean_clicked()
 {
     if (!showsController())
         return;
     if (!shown().sendValue(Wire::ClearAlarms, 0)) {
-        showCommandNotSent(this, tongdao);
+        showCommandNotSent(this, tongdao, index);
         return;
     }
     smallDevBaojingStates[tongdao][index] = 0;
-    BusControl::getInstance()->setItemState(index, tongdao, LinkNormal, 0, 0);
 }
 
 // The channel stays: the appliance screens test both for a shown controller.
@@ -402,11 +428,7 @@ void Devices::on_btn_return_clicked()
 {
     index = -1;
     hide();
-    Aircond::getInstance()->hide();
-    Curtain::getInstance()->hide();
-    Light1::getInstance()->hide();
-    Tv::getInstance()->hide();
-    Wind::getInstance()->hide();
+    closeApplianceScreens();
     for (QTimer *timer : blinkTimers)
         timer->stop();
 }
@@ -419,10 +441,20 @@ void Devices::updateConnState(int index, int tongdao, int state, unsigned char a
     instance->showLinkState(state, alarmBits);
 }
 
+// The icons show what the controller last reported, also while it does not answer.
 void Devices::showLinkState(int state, unsigned char alarmBits)
 {
     showConnCaption(state);
-    setWarnIcon(index, tongdao, state != LinkAlarm, alarmBits);
+    const unsigned char shownAlarm = HouseAlarms::instance()->latched(index, tongdao) | (state == LinkAlarm ? alarmBits : 0);
+    setWarnIcon(index, tongdao, shownAlarm == 0, shownAlarm);
+}
+
+void Devices::followLatchedAlarm(int changedIndex, int changedTongdao)
+{
+    if (!showsController() || changedIndex != index || changedTongdao != tongdao)
+        return;
+    const unsigned char latched = HouseAlarms::instance()->latched(index, tongdao);
+    setWarnIcon(index, tongdao, latched == 0, latched);
 }
 
 // A pending poll and unknown states leave the caption as it is.
@@ -459,6 +491,7 @@ void Devices::showKnownLinkState()
     }
     ui->label_conn->setText(QStringLiteral(".断线."));
     setStyleSheetIfChanged(ui->label_conn, connUnknownQss);
+    followLatchedAlarm(index, tongdao);
 }
 
 void Devices::setWarnIcon(int index, int tongdao, bool clear, unsigned char alarmBits)

@@ -58,6 +58,9 @@ public:
     // An accepted full reply of a controller: the tiles and open appliance screens follow its record
     // when it is the one shown; any other controller changes nothing visible here.
     static void controllerReported(int index, int tongdao);
+    // A command for the controller that was shown as done never reached the line, and the tables
+    // are back as before it: the shown controller's switches follow them, and the person is told.
+    static void commandDropped(int index, int tongdao);
 
     void setIndex(int index);
     void setTongdao(int tongdao);
@@ -90,7 +93,7 @@ private slots:
     void on_btn_wind_clicked();
     void on_btn_wind_onoff_clicked(bool checked);
     void on_btn_clean_clicked();
-    void on_btn_alarm_clicked();
+    void on_alarmBoard_roomChosen(int chosenIndex, int chosenTongdao);
 
 private:
     static constexpr int AlarmIconCount = 5;
@@ -104,7 +107,9 @@ private:
     void switchAppliance(QLabel *label, QPushButton *button, int code, unsigned char SmallDevInfo::*field,
                          bool checked);
 
+    static void closeApplianceScreens();
     void showOtherAlarms();
+    void followLatchedAlarm(int changedIndex, int changedTongdao);
     QVector<HouseAlarms::Raised> otherAlarms() const;
     void showLinkState(int state, unsigned char alarmBits);
     void showConnCaption(int state);

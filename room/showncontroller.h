@@ -22,9 +22,14 @@ public:
     int index() const { return m_index; }
     int tongdao() const { return m_tongdao; }
 
-    // The calls below are for a valid controller only. The sends are false when the frame could not
-    // leave; the caller then leaves its control and the record as they were.
+    // The calls below are for a valid controller only.
     SmallDevInfo &record() const;
+    // False while the controller is judged disconnected: it gets no commands until it answers again.
+    bool isAnswering() const;
+    // False when nothing was sent: the port is not open, its line takes no bytes, or the controller
+    // does not answer. The caller then leaves its control and the record as they were. A frame that
+    // waits for a reply on the line and is then dropped takes the record back, and the dashboard
+    // tells the person (Devices::commandDropped).
     bool sendSwitch(int code, bool on) const;
     bool sendValue(int code, int value) const;
     // Lets the dashboard's tile of this appliance follow a change of the record.

@@ -5,6 +5,8 @@
 #include "appliances/aircond.h"
 #include "appliances/light1.h"
 #include "appliances/tv.h"
+#include "appliances/wind.h"
+#include "app/alarmboard.h"
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
@@ -72,8 +74,10 @@ private slots:
     void replyOfTheShownControllerRefreshesTheDashboard();
     void heldSliderStaysUnderTheFinger_data();
     void heldSliderStaysUnderTheFinger();
-    void alarmOnAnotherChannelShowsOnItsButtonAndOnHome();
+    void alarmsStayInSightUntilReportedClear();
     void alarmInAnotherRoomShowsOnTheDashboard();
+    void controllerNotAnsweringGetsNoCommand();
+    void heldSwitchDroppedWithItsPortIsTakenBack();
 
 private:
     DevItem *tile(int channel, int index) const;
@@ -746,58 +750,127 @@ void TestBusPolling::heldSliderStaysUnderTheFinger()
     Devices::getInstance(-1, -1, false)->hide();
 }
 
-// Channel 1's panel is in view when a controller on channel 3 raises smoke: its button turns red
-// and Home lists it; a touch there opens channel 3's panel.
-void TestBusPolling::alarmOnAnotherChannelShowsOnItsButtonAndOnHome()
+// Smoke on bus 3 and an alarm of no named kind on bus 2 while bus 1's panel is in view: their
+// buttons turn red, and the start picture and Home list both; a touch on a line opens that line's
+// room. An alarm whose controller falls silent stays listed, marked, until a good reply reports it
+// clear.
+void TestBusPolling::alarmsStayInSightUntilReportedClear()
 {
     screen->showChannel(0);
     const auto button = [this](int channel) {
         return screen->findChild<QPushButton *>(QStringLiteral("btn_tong%1").arg(channel + 1));
     };
     const QLatin1String alarmRed("rgba(218, 7, 7, 255)");
-    auto *homeAlarm = Home::getInstance()->findChild<QPushButton *>(QStringLiteral("btn_alarm"));
-    QVERIFY(!homeAlarm->isVisibleTo(Home::getInstance()));
+    auto *homeAlarms = Home::getInstance()->findChild<AlarmBoard *>(QStringLiteral("alarmBoard"));
+    auto *startAlarms = MainWindow::getInstance()->findChild<AlarmBoard *>(QStringLiteral("alarmBoard"));
+    QVERIFY(homeAlarms->isHidden() && startAlarms->isHidden());
 
     pollAndAnswer(2, 1, hex("BB0180FF"));
+    pollAndAnswer(1, 3, hex("BB0304FF"));
     QVERIFY(button(2)->styleSheet().contains(alarmRed));
     QVERIFY(!button(0)->styleSheet().contains(alarmRed));
-    QVERIFY(homeAlarm->isVisibleTo(Home::getInstance()));
-    QCOMPARE(homeAlarm->text(), QStringLiteral("警报：\n通道3  Control - 1  烟"));
+    QCOMPARE(startAlarms->text(), QStringLiteral("警报：\n通道2  Control - 3  其他\n通道3  Control - 1  烟"));
+    QCOMPARE(homeAlarms->text(), startAlarms->text());
 
-    QTest::mouseClick(homeAlarm, Qt::LeftButton);
-    QCOMPARE(screen->getShownChannel(), 2);
-    QVERIFY(screen->findChild<QFrame *>(QStringLiteral("frame3"))->isVisibleTo(screen));
+    QTest::mouseClick(homeAlarms->lineButton(1), Qt::LeftButton);
+    QCOMPARE(Devices::getIndex(), 1);
+    QCOMPARE(Devices::getTongdao(), 2);
+    Devices::getInstance(-1, -1, false)->hide();
+
+    setTurn(2, 1);
+    for (int poll = 0; poll < 3; ++poll) {
+        tick(2);
+        screen->readMyCom();
+    }
+    QCOMPARE(startAlarms->text(), QStringLiteral("警报：\n通道2  Control - 3  其他\n通道3  Control - 1  烟  断线"));
+    QCOMPARE(caption(2, 1), QStringLiteral("警报：\n\n烟\n断线\n"));
     QVERIFY(button(2)->styleSheet().contains(alarmRed));
 
     pollAndAnswer(2, 1, hex("BB0100FF"));
+    pollAndAnswer(1, 3, hex("BB0300FF"));
+    QVERIFY(startAlarms->isHidden() && homeAlarms->isHidden());
     QVERIFY(!button(2)->styleSheet().contains(alarmRed));
-    QVERIFY(!homeAlarm->isVisibleTo(Home::getInstance()));
     screen->showChannel(0);
 }
 
 // The dashboard of bus 1 controller 0 covers every other screen when bus 3 controller 1 raises
-// smoke: the dashboard lists it (not its own room's alarm, which its icons show), and a touch on
-// the list opens that room.
+// smoke: the dashboard lists it (not its own room's alarm, which its icons show). A touch on the
+// list opens that room, bus and number named, and closes the appliance screen of the room it left.
 void TestBusPolling::alarmInAnotherRoomShowsOnTheDashboard()
 {
     Devices *dashboard = showDashboard(0, 0);
-    auto *otherAlarm = dashboard->findChild<QPushButton *>(QStringLiteral("btn_alarm"));
-    QVERIFY(!otherAlarm->isVisibleTo(dashboard));
+    auto *otherAlarms = dashboard->findChild<AlarmBoard *>(QStringLiteral("alarmBoard"));
+    QVERIFY(otherAlarms->isHidden());
 
     pollAndAnswer(0, 0, hex("BB0040FF"));
-    QVERIFY(!otherAlarm->isVisibleTo(dashboard));
+    QVERIFY(otherAlarms->isHidden());
     pollAndAnswer(2, 1, hex("BB0180FF"));
-    QVERIFY(otherAlarm->isVisibleTo(dashboard));
-    QCOMPARE(otherAlarm->text(), QStringLiteral("其他房间警报：\n通道3  Control - 1  烟"));
+    QVERIFY(otherAlarms->isVisibleTo(dashboard));
+    QCOMPARE(otherAlarms->text(), QStringLiteral("其他房间警报：\n通道3  Control - 1  烟"));
 
-    QTest::mouseClick(otherAlarm, Qt::LeftButton);
+    Wind::getInstance()->show();
+    QTest::mouseClick(otherAlarms->lineButton(0), Qt::LeftButton);
     QCOMPARE(Devices::getIndex(), 1);
     QCOMPARE(Devices::getTongdao(), 2);
-    QCOMPARE(otherAlarm->text(), QStringLiteral("其他房间警报：\n通道1  Control - 0  可燃气体"));
+    QVERIFY(Wind::getInstance()->isHidden());
+    QCOMPARE(dashboard->findChild<QLabel *>(QStringLiteral("label_tong"))->text(), QStringLiteral("3"));
+    QCOMPARE(otherAlarms->text(), QStringLiteral("其他房间警报：\n通道1  Control - 0  可燃气体"));
 
     pollAndAnswer(0, 0, hex("BB0000FF"));
-    QVERIFY(!otherAlarm->isVisibleTo(dashboard));
+    QVERIFY(otherAlarms->isHidden());
     pollAndAnswer(2, 1, hex("BB0100FF"));
+    dashboard->hide();
+}
+
+// A controller judged disconnected gets no command: its switch stays, the caption says why and lies
+// clear of the alarms listed under the tiles. Its next good reply makes it work again.
+void TestBusPolling::controllerNotAnsweringGetsNoCommand()
+{
+    Devices *dashboard = showDashboard(1, 0);
+    auto *fan = dashboard->findChild<QPushButton *>(QStringLiteral("btn_wind_onoff"));
+    pollAndAnswer(2, 1, hex("BB0180FF"));
+    pollAndAnswer(0, 1, fullReply(1, 0).left(20));
+
+    QTest::mouseClick(fan, Qt::LeftButton);
+    QVERIFY(!fan->isChecked());
+    QCOMPARE(int(smallDevInfos[0][1].windOn), 0);
+    QVERIFY(bus[0]->readFor(50).isEmpty());
+    auto *notice = dashboard->findChild<QLabel *>(QStringLiteral("commandNotice"));
+    QVERIFY(notice && notice->isVisible());
+    QCOMPARE(notice->text(), QStringLiteral("通道1  Control - 1 无应答，未发送"));
+    auto *otherAlarms = dashboard->findChild<AlarmBoard *>(QStringLiteral("alarmBoard"));
+    QVERIFY(otherAlarms->isVisible());
+    QVERIFY(!notice->geometry().intersects(otherAlarms->geometry()));
+
+    pollAndAnswer(0, 1, hex("BB0100FF"));
+    QTest::mouseClick(fan, Qt::LeftButton);
+    QCOMPARE(bus[0]->read(Wire::CommandFrameSize).toHex(' '), hex("AA01070100 00FF").toHex(' '));
+    QVERIFY(fan->isChecked());
+    pollAndAnswer(2, 1, hex("BB0100FF"));
+    notice->hide();
+    dashboard->hide();
+}
+
+// A switch held for a poll's reply is shown as done; when its port hangs up before the reply, the
+// frame never leaves, and the switch and the record go back with the person told.
+void TestBusPolling::heldSwitchDroppedWithItsPortIsTakenBack()
+{
+    Devices *dashboard = showDashboard(2, 1);
+    auto *fan = dashboard->findChild<QPushButton *>(QStringLiteral("btn_wind_onoff"));
+    setTurn(1, 2);
+    QCOMPARE(tick(1), hex("AA435802FF"));
+    QTest::mouseClick(fan, Qt::LeftButton);
+    QVERIFY(fan->isChecked());
+    QCOMPARE(int(smallDevInfos[1][2].windOn), 1);
+
+    port(1)->close();
+    QVERIFY(!fan->isChecked());
+    QCOMPARE(int(smallDevInfos[1][2].windOn), 0);
+    auto *notice = dashboard->findChild<QLabel *>(QStringLiteral("commandNotice"));
+    QVERIFY(notice && notice->isVisible());
+    QVERIFY(port(1)->open(QIODevice::ReadWrite));
+    QVERIFY(bus[1]->readFor(ReplyGuardMs + 100).isEmpty());
+    notice->hide();
     dashboard->hide();
 }
 

@@ -93,6 +93,7 @@ void TestPortClaims::initTestCase()
 
     ModalBoxCloser closer;
     MainWindow::getInstance();
+    closer.waitFor(2);
     warnings = closer.seen();
     PanelTest::createQuietBusControl();
 }

@@ -52,8 +52,18 @@ start_display() {
     export DISPLAY=":$(head -n 1 "$work/display")"
 }
 
+# The default building, and a controller whose alarm latches when it then falls silent (a fire that
+# burns its bus cable): bus 3, controller 0 reports leakage at 5 s and answers nothing from 12 s on.
+write_scenario() {
+    cat "$scenario" - >"$work/building.scn" <<'EOF'
+at 5 3 0 alarm=0x08
+at 12 3 0 behaviour=silent
+EOF
+}
+
 start_panel() {
-    QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work "$root/tools/nsrun.sh" --sim "$sim" --scenario "$scenario" \
+    write_scenario
+    QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work "$root/tools/nsrun.sh" --sim "$sim" --scenario "$work/building.scn" \
         --sim-log "$work/sim.log" -- "$panel" >"$work/panel.out" 2>"$work/panel.err" &
     runner_pid=$!
     wait_until window_shown MainWindow
@@ -109,6 +119,9 @@ take_screenshots() {
 
     tap 1833 993                              # the bus control screen's return: Home lists the alarms
     capture 12-home-alarm
+
+    tap 1833 993                              # Home's return: the start picture lists them too
+    capture 14-start-alarm
 }
 
 # name, window title, tile touch point, return button touch point

@@ -4,8 +4,12 @@
 //
 // Input: byte 0 picks the shown controller (bits 0-1 index, bits 2-3 channel) and, with bit 4, an
 // appliance screen shown over the dashboard (bits 5-7). Then one step per tick: a byte whose bits 0-3
-// say which channels' reads carry bytes and whose bit 4 says a new shown controller follows in one
-// more byte; then, per channel in the mask, a length byte and that many bytes (cut at the input's end).
+// say which channels' reads carry bytes, whose bit 4 says a new shown controller follows in one more
+// byte and whose bit 5 presses the dashboard's clear button; then, per channel in the mask, a length
+// byte and that many bytes (cut at the input's end).
+//
+// Above all: an alarm seen stays shown until a good reply of its controller reports it clear. A
+// person's clear only asks the controller; silence, noise and garbled replies change nothing of it.
 
 #include "app/mainwindow.h"
 #include "appliances/aircond.h"
@@ -16,6 +20,7 @@
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
+#include "bus/housealarms.h"
 #include "room/devices.h"
 
 #include "modalboxes.h"
@@ -63,6 +68,14 @@ struct Screens
 
 Screens screens;
 
+// What the screens must show of each controller's alarms: the last a good reply reported.
+struct Latched
+{
+    unsigned char alarm[ChannelCount][DevicesPerChannel] = {};
+    bool silent[ChannelCount][DevicesPerChannel] = {};
+};
+Latched latched;
+
 void buildScreens()
 {
     static int argc = 1;
@@ -80,6 +93,7 @@ void buildScreens()
     {
         ModalBoxCloser closer;
         MainWindow::getInstance();
+        closer.waitFor(ChannelCount);
     }
     PanelTest::createQuietBusControl();
     screens.bus = BusControl::getInstance();
@@ -103,6 +117,7 @@ void buildScreens()
 void startTurns()
 {
     resetDeviceTables();
+    latched = {};
     for (int channel = 0; channel < ChannelCount; ++channel)
         pollIndex(channel) = DevicesPerChannel - 1;
 }
@@ -177,14 +192,34 @@ void checkDashboard(const Before &before, int channel, int polled, Verdict verdi
     else if (offline)
         caption = QStringLiteral(".断线.");
     check(screens.connCaption->text() == caption, "the dashboard's caption does not follow the read", channel, polled);
-    if (!answered && !offline)
-        return;
-    const bool inAlarm = answered && alarm != 0;
-    check(screens.clearButton->isHidden() == !inAlarm, "the clear button does not follow the alarm byte", channel, polled);
+    Q_UNUSED(alarm)
+    const unsigned char shown = latched.alarm[channel][polled];
+    check(screens.clearButton->isHidden() == (shown == 0), "the clear button does not follow the latched alarm",
+          channel, polled);
     for (int icon = 0; icon < 5; ++icon) {
-        const bool blinking = inAlarm && (alarm & (0x80 >> icon));
-        check(screens.blinkTimers[icon]->isActive() == blinking, "an alarm icon does not follow its bit", channel, polled);
+        const bool blinking = shown & (0x80 >> icon);
+        check(screens.blinkTimers[icon]->isActive() == blinking, "an alarm icon does not follow the latched alarm",
+              channel, polled);
     }
+}
+
+// Every display of the house's alarms lists exactly the latched ones, "断线" where the controller
+// has not answered since.
+void checkHouseAlarms()
+{
+    HouseAlarms *alarms = HouseAlarms::instance();
+    int listed = 0;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        for (int index = 0; index < DevicesPerChannel; ++index) {
+            check(alarms->latched(index, channel) == latched.alarm[channel][index],
+                  "an alarm seen is no longer shown, or one never reported is", channel, index);
+            if (latched.alarm[channel][index])
+                check(alarms->isSilent(index, channel) == latched.silent[channel][index],
+                      "a latched alarm's mark does not follow its controller's answers", channel, index);
+            listed += latched.alarm[channel][index] != 0;
+        }
+    }
+    check(alarms->raised().size() == listed, "the house's list of alarms is not the latched ones", -1, -1);
 }
 
 void checkChannel(const Before &before, int channel, const QByteArray &read)
@@ -203,6 +238,13 @@ void checkChannel(const Before &before, int channel, const QByteArray &read)
     checkRecordsOfOthers(before, channel, polled, verdict == Verdict::Full);
     const unsigned char alarm = verdict == Verdict::Short || verdict == Verdict::Full
         ? static_cast<unsigned char>(read.at(2)) : 0;
+    if (verdict == Verdict::Short || verdict == Verdict::Full) {
+        latched.alarm[channel][polled] = alarm;
+        latched.silent[channel][polled] = false;
+    } else if (offline) {
+        latched.silent[channel][polled] = true;
+    }
+    const unsigned char shown = latched.alarm[channel][polled];
     if (verdict == Verdict::Full) {
         const auto expected = expectedRecord(read);
         check(std::memcmp(expected.data(), &smallDevInfos[channel][polled], 28) == 0,
@@ -218,7 +260,10 @@ void checkChannel(const Before &before, int channel, const QByteArray &read)
     }
 
     const QString caption = screens.tiles[channel][polled]->getLabelState()->text();
-    if (offline)
+    if (offline && shown)
+        check(caption.startsWith(QStringLiteral("警报：")) && caption.endsWith(QStringLiteral("断线\n")),
+              "a disconnected controller's tile lost its alarm", channel, polled);
+    else if (offline)
         check(caption == QStringLiteral("设备断线"), "a disconnected controller's tile says otherwise", channel, polled);
     else if (verdict == Verdict::Short || verdict == Verdict::Full)
         check(caption.startsWith(alarm ? QStringLiteral("警报：") : QStringLiteral("正常")),
@@ -251,6 +296,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const unsigned char step = input.next();
         if (step & 0x10)
             showController(input.next());
+        if (step & 0x20)
+            screens.clearButton->click();
         std::array<QByteArray, ChannelCount> reads;
         for (int channel = 0; channel < ChannelCount; ++channel) {
             if (step & (1 << channel))
@@ -263,6 +310,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         screens.bus->handleReplies(reads);
         for (int channel = 0; channel < ChannelCount; ++channel)
             checkChannel(before, channel, reads[channel]);
+        checkHouseAlarms();
     }
     // Timers and posted events run as in the panel's own loop, so nothing piles up between inputs.
     QCoreApplication::processEvents();

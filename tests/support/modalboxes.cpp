@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 
 ModalBoxCloser::ModalBoxCloser(QObject *parent)
     : QObject(parent)
@@ -22,4 +23,9 @@ void ModalBoxCloser::closeActiveBox()
         ok->click();
     else
         box->reject();
+}
+
+bool ModalBoxCloser::waitFor(int count)
+{
+    return QTest::qWaitFor([this, count] { return boxes.size() >= count; });
 }

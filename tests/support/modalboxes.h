@@ -14,6 +14,8 @@ public:
     explicit ModalBoxCloser(QObject *parent = nullptr);
 
     QStringList seen() const { return boxes; }
+    // The warnings come one after the other from the event loop: true once `count` were closed.
+    bool waitFor(int count);
 
 private:
     void closeActiveBox();
