@@ -13,9 +13,13 @@ AlarmBoard::AlarmBoard(QWidget *parent)
 {
     lines->setContentsMargins(24, 6, 24, 6);
     lines->setSpacing(0);
+    // The lines stand in the middle of the board, as the alarm's whole text did.
+    lines->addStretch();
     lines->addWidget(heading);
     lines->addWidget(more);
     lines->addStretch();
+    heading->setAlignment(Qt::AlignCenter);
+    more->setAlignment(Qt::AlignCenter);
     more->hide();
     hide();
 }
@@ -32,6 +36,7 @@ QPushButton *AlarmBoard::addLineButton()
     button->setObjectName(QStringLiteral("alarmLine%1").arg(lineButtons.size()));
     button->setFlat(true);
     button->setFocusPolicy(Qt::NoFocus);
+    fitLine(button);
     const int line = lineButtons.size();
     connect(button, &QPushButton::clicked, this, [this, line] { chooseLine(line); });
     lines->insertWidget(lines->indexOf(more), button);
@@ -72,6 +77,25 @@ QPushButton *AlarmBoard::lineButton(int line) const
     if (line < 0 || line >= lineButtons.size() || lineButtons.at(line)->isHidden())
         return nullptr;
     return lineButtons.at(line);
+}
+
+// The board's font is the form's; the style sheet would otherwise keep it from the lines.
+void AlarmBoard::changeEvent(QEvent *event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() != QEvent::FontChange)
+        return;
+    heading->setFont(font());
+    more->setFont(font());
+    for (QPushButton *button : qAsConst(lineButtons))
+        fitLine(button);
+}
+
+// A line is a touch target: a finger's height at least.
+void AlarmBoard::fitLine(QPushButton *button) const
+{
+    button->setFont(font());
+    button->setMinimumHeight(fontMetrics().height() + 8);
 }
 
 void AlarmBoard::mousePressEvent(QMouseEvent *event)

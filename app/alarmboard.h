@@ -33,10 +33,12 @@ signals:
     void roomChosen(int index, int tongdao);
 
 protected:
+    void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
     QPushButton *addLineButton();
+    void fitLine(QPushButton *button) const;
     void chooseLine(int line);
 
     QVBoxLayout *lines = nullptr;
