@@ -1,5 +1,6 @@
 #include "app/home.h"
 #include "app/mainwindow.h"
+#include "app/servicenotifier.h"
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
 
@@ -11,6 +12,9 @@
 #include <QtTest>
 
 #include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 // Start-up without any serial port, the state tables' start values, and the way to Home and back.
 class TestStartup : public QObject
@@ -33,6 +37,7 @@ private slots:
     void homeBackgroundIgnoresTouches();
     void homeReturnButtonHidesHome();
     void homeSecondButtonOpensBusControlOverHome();
+    void keepAliveOnlyWhileTheWorkIsDone();
 
 private:
     void tap(const QPointF &position);
@@ -215,6 +220,42 @@ void TestStartup::homeSecondButtonOpensBusControlOverHome()
     QTest::mouseClick(busButton, Qt::LeftButton);
     QVERIFY(BusControl::getInstance()->isVisible());
     QVERIFY(home->isVisible());
+}
+
+// The service manager's watchdog must catch a poll cycle that stopped while the event loop still
+// turns: a keep-alive goes out only when work was done since the last one.
+void TestStartup::keepAliveOnlyWhileTheWorkIsDone()
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("notify")));
+    const int listener = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+    QVERIFY(bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0);
+    qputenv("NOTIFY_SOCKET", path);
+    qputenv("WATCHDOG_USEC", "200000");
+    qputenv("WATCHDOG_PID", QByteArray::number(getpid()));
+    QStringList said;
+    const auto drain = [&] {
+        char message[64];
+        for (ssize_t size; (size = recv(listener, message, sizeof message, 0)) > 0;)
+            said << QString::fromLatin1(message, int(size));
+        return said;
+    };
+
+    ServiceNotifier notifier;
+    notifier.notifyReadyWhenRunning();
+    QTRY_COMPARE(drain(), QStringList({QStringLiteral("READY=1"), QStringLiteral("WATCHDOG=1")}));
+    said.clear();
+    QTest::qWait(500); // two and a half intervals without work
+    QCOMPARE(drain(), QStringList());
+    notifier.workDone();
+    QTRY_COMPARE_WITH_TIMEOUT(drain(), QStringList(QStringLiteral("WATCHDOG=1")), 300);
+
+    for (const char *name : {"NOTIFY_SOCKET", "WATCHDOG_USEC", "WATCHDOG_PID"})
+        qunsetenv(name);
+    close(listener);
 }
 
 QTEST_MAIN(TestStartup)
