@@ -188,6 +188,20 @@ void TestE2eScreens::tileOpensTheDashboardOfItsController()
     QVERIFY(session.click(tileSwitch(Fan).x(), tileSwitch(Fan).y()));
     QVERIFY(commandArrives(since, 1, 7));
     QCOMPARE(commandsSince(since).first(), frame("AA0107010000FF"));
+    // A reply on its way when the switch was touched still reports the fan off and turns the switch
+    // back until the next one: wait until a report of the fan on has been read (a poll follows it).
+    QVERIFY(PanelSession::waitFor([this] {
+        bool reportedOn = false;
+        for (const SimLogLine &line : session.simulatorLog()) {
+            if (line.channel != 0)
+                continue;
+            if (line.kind == QLatin1String("tx") && line.bytes.size() == 31 && line.bytes.startsWith(frame("CC01")))
+                reportedOn = line.bytes.at(26) == 1;
+            else if (reportedOn && line.kind == QLatin1String("rx") && line.bytes.startsWith(frame("AA4358")))
+                return true;
+        }
+        return false;
+    }, 15000));
 }
 
 void TestE2eScreens::dashboardSwitchesSendTheirFrames()
