@@ -4,7 +4,8 @@ user panel once its display has appeared, it draws its start picture without a r
 account's lock file does not keep bus 0 closed, the touch screen works after it was unplugged and
 plugged in again, touches reach the screens, the four buses are polled, a dashboard switch's frame
 arrives, a crash and a hang are followed by a drawn panel again, a restart, an upgrade and a removal
-leave the unit not failed, installing again enables it, a power cut is followed by a drawn panel,
+leave the unit not failed, the panel stops when its display card goes away and starts when it comes
+back, installing again enables it, a power cut is followed by a drawn panel,
 and the unit's restrictions hold. Then a boot with bus 3's UART missing.
 
     board_test.py WORK DISK KERNEL INITRD SIMULATOR SCENARIO PICTURES HOST_RATING [SHOT.png]
@@ -15,7 +16,8 @@ The disk holds /var/tmp/panel-upgrade.deb, the package under a higher version, a
 
 Start-up behaviour (polling from start-up, the alarm board on the start picture, a missing UART that
 holds nothing up) is checked with expect(): a miss is reported at once, the other checks go on, and
-the test fails at its end. PANEL_VM_ONLY=missing-uart runs the boot with the missing UART alone.
+the test fails at its end. PANEL_VM_ONLY=start-up runs only these (one boot for the alarm board and
+the crash, one with the UART missing); PANEL_VM_ONLY=missing-uart the boot with the missing UART alone.
 
 Prints "figure: ..." lines and ends with "board-test: passed" or a "board-test: FAILED" line.
 """
@@ -276,6 +278,23 @@ def is_failed(guest):
     return guest.run("systemctl is-failed panel.service")[1].strip()
 
 
+def display_away_and_back(guest, start, failed):
+    """The display card taken off the bus and found again: the panel stops with it and comes back."""
+    _, card = guest.run("readlink -f /sys/class/graphics/fb0/device")
+    card = card.strip()
+    check(card.startswith("/sys/devices/pci"), f"fb0 is the PCI card {card}")
+    guest.run(f"echo 1 > {card}/remove")
+    wait_for("the panel stopped with its display gone",
+             lambda: unit(guest)["ActiveState"] == "inactive" and guest.run("test -e /dev/fb0")[0] != 0,
+             30, 0.5)
+    guest.run("echo 1 > /sys/bus/pci/rescan")
+    wait_for("the panel started again with its display back", lambda: unit(guest)["ActiveState"] == "active",
+             60, 0.5)
+    wait_for("the start picture with the display back", lambda: drawn(guest, start), 60, 0.5)
+    check(is_failed(guest) == "active" and failures(guest) == failed,
+          "the panel stopped when its display went away and started when it came back, no failure")
+
+
 def stop_restart_upgrade_reinstall(guest, start):
     """A stop by systemd is no failure: restart, upgrade and removal leave the unit not failed."""
     failed = failures(guest)
@@ -284,6 +303,7 @@ def stop_restart_upgrade_reinstall(guest, start):
     check(is_failed(guest) == "active" and failures(guest) == failed,
           f"systemctl restart leaves the unit {is_failed(guest)!r}, with no failure in the journal")
     wait_for("the start picture after systemctl restart", lambda: drawn(guest, start), 60, 0.5)
+    display_away_and_back(guest, start, failed)
 
     before, started = unit(guest), starts(guest)
     code, out = guest.run(f"dpkg -i {UPGRADE}", timeout=180)
@@ -322,6 +342,13 @@ def missing_uart(guest):
     expect({0, 1, 2} <= polled, f"buses {sorted(polled)} polled, untouched, with bus 3's UART missing")
 
 
+def start_up_only(guest, start):
+    boot_until_drawn(guest, start, "boot")
+    alarm_board_after_ready(guest, "at boot")
+    signal_until_drawn_again(guest, start, unit(guest)["MainPID"], "SEGV", restarts=1, restart_deadline=60,
+                             interval=0.5)
+
+
 def after_power_cut(guest, start):
     seconds = boot_until_drawn(guest, start, "boot after the power cut")
     figure("after a power cut: QEMU start to the start picture", f"{seconds:.1f} s")
@@ -347,7 +374,10 @@ def main():
     only = os.environ.get("PANEL_VM_ONLY", "")
     guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot1", arch)
     try:
-        if only != "missing-uart":
+        if only == "start-up":
+            start_up_only(guest, start)
+            guest.stop()
+        elif only != "missing-uart":
             first_boot(guest, start, air_conditioner, host_rating, shot)
             cut = time.monotonic()
             guest.power_cut()

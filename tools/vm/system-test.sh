@@ -7,6 +7,7 @@
 #   tools/vm/system-test.sh                 uses the build folder of ./test.sh
 #   BUILD_DIR=dir tools/vm/system-test.sh
 #   PANEL_VM_SHOT=file.png tools/vm/system-test.sh    also saves the guest's bus control screen
+#   PANEL_VM_ONLY=start-up tools/vm/system-test.sh      only the start-up checks (alarm board, missing UART)
 #   PANEL_VM_ONLY=missing-uart tools/vm/system-test.sh  only the boot with bus 3's UART missing
 set -euo pipefail
 cd "$(dirname "$0")/../.."
