@@ -1,3 +1,4 @@
+#include "app/cleanstop.h"
 #include "app/mainwindow.h"
 #include "app/servicenotifier.h"
 #include "bus/buscontrol.h"
@@ -10,6 +11,7 @@ int main(int argc, char **argv)
     // Captions built at run time are UTF-8; the codec must be in place before anything converts text.
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QApplication app(argc, argv);
+    CleanStop cleanStop;
     MainWindow::getInstance()->show();
     // The buses are polled from start-up, whatever is on the screen: the bus control screen owns the
     // poll cycle, so it is made now, hidden. The watchdog vouches for that cycle.

@@ -319,6 +319,14 @@ void openBusPorts()
     myCom4 = openBusPort(serialDeviceFiles[3]);
 }
 
+void closeBusPorts()
+{
+    for (QSerialPort *port : {myCom1, myCom2, myCom3, myCom4}) {
+        if (port)
+            port->close();
+    }
+}
+
 QSerialPort *busPort(int channel)
 {
     switch (channel) {

@@ -81,5 +81,8 @@ QSerialPort *openBusPort(const QString &deviceFile);
 // Creates the four ports from serialDeviceFiles, channel 0 to 3, and opens those it can.
 void openBusPorts();
 
+// Closes the four ports, so that their lock files go and the buses are free for whoever comes next.
+void closeBusPorts();
+
 // The port of a channel; anything but 1, 2 or 3 gives channel 0's port.
 QSerialPort *busPort(int channel);

@@ -48,7 +48,7 @@ echo "contents, architecture and dependencies as expected"
 
 step "install into a throw-away root"
 root=$(mktemp -d "${TMPDIR:-/tmp}/panel-root.XXXXXX")
-trap 'rm -rf "$root"' EXIT
+trap 'rm -rf "$root" "$root.repack" "$root.upgrade.deb"' EXIT
 mkdir -p "$root/etc" "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/usr/lib/systemd"
 touch "$root/var/lib/dpkg/available"
 # The root's users and groups start as this machine's, so that dialout and video keep their ids.
@@ -88,9 +88,32 @@ step "systemd-analyze security panel.service"
 # The threshold is in tenths of the printed level: weakening the hardening past 2.0 fails.
 systemd-analyze security --offline=yes --root="$root" --threshold=20 panel.service 2>&1 | tail -n 1
 
+step "remove, install again, upgrade in the throw-away root"
+# As debhelper's scripts behave: enabled on every installation unless the administrator disabled it.
+links() { find "$root/etc/systemd/system" -name panel.service -type l -path '*.wants/*' | sort; }
+dpkg --root="$root" --force-script-chrootless -r panel
+dpkg --root="$root" --force-script-chrootless -i "$deb"
+[ -L "$root/etc/systemd/system/multi-user.target.wants/panel.service" ] || fail "not enabled when installed again"
+[ ! -e "$root/etc/systemd/system/panel.service" ] || fail "still masked when installed again"
+# The same package under a higher version stands in for the next release.
+repack="$root.repack"
+dpkg-deb -R "$deb" "$repack"
+sed -i 's/^Version: .*/&+1/' "$repack/DEBIAN/control"
+dpkg-deb --root-owner-group -b "$repack" "$root.upgrade.deb" >/dev/null
+rm -rf "$repack"
+systemctl --root="$root" disable panel.service
+dpkg --root="$root" --force-script-chrootless -i "$root.upgrade.deb"
+rm -f "$root.upgrade.deb"
+[ -z "$(links)" ] || fail "an upgrade enabled what the administrator disabled: $(links)"
+systemctl --root="$root" enable panel.service
+dpkg --root="$root" --force-script-chrootless -i "$deb"
+[ -n "$(links)" ] || fail "a downgrade disabled what the administrator enabled"
+echo "enabled when installed again, left disabled over an upgrade when disabled by hand"
+
 step "purge from the throw-away root"
 dpkg --root="$root" --force-script-chrootless -P panel
 [ ! -e "$root/usr/bin/panel" ] || fail "panel left behind"
-[ ! -e "$root/etc/systemd/system/multi-user.target.wants/panel.service" ] || fail "boot link left behind"
+left=$(find "$root/etc/systemd" "$root/var/lib/systemd" "$root/var/cache" -name '*panel*' 2>/dev/null || true)
+[ -z "$left" ] || fail "left behind: $left"
 echo "removed cleanly"
 step "done: $deb"

@@ -4,8 +4,9 @@
 # privileges and no capabilities, the file system read-only but for /run/lock and a private /tmp,
 # no network, and the unit's own system-call filter, address families and write-or-execute rule.
 # The display is the offscreen platform, the ports are pseudo-terminals behind /dev/ttyS2, 4, 5
-# and 7 in a private /dev. Needs root (namespaces), not systemd. What it cannot show: linuxfb,
-# touch, the console and the device allow list, which need the board.
+# and 7 in a private /dev; a private network namespace stands in for IPAddressDeny=any. Needs root
+# (namespaces), not systemd. What it cannot show: linuxfb, touch, the console and the device allow
+# list, which need the board.
 #
 #   tools/check-sandbox.sh [path/to/panel]      default: build/panel
 set -euo pipefail
@@ -78,7 +79,7 @@ ln -s "$3" "$work/dev/ttyS5"
 ln -s "$4" "$work/dev/ttyS7"
 mount --move "$work/dev" /dev
 
-# RuntimeDirectory=panel and ReadWritePaths=/run/lock on a read-only /run.
+# RuntimeDirectory=panel and the private /run/lock (TemporaryFileSystem=) on a read-only /run.
 mount -t tmpfs -o mode=755 tmpfs /run
 install -d -m 1777 /run/lock
 install -d -o nobody -m 700 /run/panel

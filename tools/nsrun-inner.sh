@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The part of tools/nsrun.sh that runs inside the private mount namespace: builds the new /dev in a
-# staging tmpfs, moves it over /dev, gives the serial locks a private directory and runs the program.
+# staging tmpfs, moves it over /dev, gives the serial locks a private directory and runs the program
+# without any privilege.
 #
 #   nsrun-inner.sh STAGING_DIR PTY0 PTY1 PTY2 PTY3 PROGRAM [ARGS]...
 set -e
@@ -33,4 +34,11 @@ for dir in /var/lock /run/lock; do
         fi
     fi
 done
-exec "$@"
+# The namespace needed root (or a user namespace's root); the program needs none of it. Started by
+# root it would otherwise run with every capability, in a user namespace with those of that
+# namespace. Dropped here for good: no capabilities in any set, none regained by exec as uid 0
+# (securebits noroot, locked), no new privileges. The user stays the one who started the run, so
+# the simulator's pseudo-terminals and the X display remain the program's to open.
+exec setpriv --no-new-privs --inh-caps=-all --ambient-caps=-all --bounding-set=-all \
+    --securebits=+noroot,+noroot_locked,+no_setuid_fixup,+no_setuid_fixup_locked,+keep_caps_locked \
+    -- "$@"

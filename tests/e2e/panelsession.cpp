@@ -178,6 +178,14 @@ qint64 PanelSession::panelPid() const
     return 0;
 }
 
+int PanelSession::waitForExit(int timeoutMs)
+{
+    if (m_panel->state() != QProcess::NotRunning && !m_panel->waitForFinished(timeoutMs))
+        return -1;
+    // A signal's death reaches the runner as 128 + the signal's number.
+    return m_panel->exitStatus() == QProcess::NormalExit && m_panel->exitCode() < 128 ? m_panel->exitCode() : -1;
+}
+
 void PanelSession::stop()
 {
     // The runner stops the panel and the simulator when it gets TERM.

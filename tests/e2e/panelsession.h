@@ -38,6 +38,9 @@ public:
     void setSimulatorArguments(const QStringList &arguments) { m_simArguments = arguments; }
     // The panel's own process inside the runner, 0 when it is not running.
     qint64 panelPid() const;
+    // Waits for the panel to end on its own; its exit status (the runner passes it on), or -1 when it
+    // was killed by a signal or did not end in time.
+    int waitForExit(int timeoutMs = DefaultWaitMs);
     void stop();
 
     int display() const { return m_display; }

@@ -1,12 +1,23 @@
 #!/usr/bin/env python3
 """The package on a booted system, checked from outside: systemd starts the panel at boot as
-user panel on a display that appears late, it draws its start picture without a restart, touches
-reach its screens, the four buses are polled, a dashboard switch's frame arrives, a crash and a hang
-are followed by a drawn panel again, a power cut too, and the unit's restrictions hold.
+user panel once its display has appeared, it draws its start picture without a restart, another
+account's lock file does not keep bus 0 closed, the touch screen works after it was unplugged and
+plugged in again, touches reach the screens, the four buses are polled, a dashboard switch's frame
+arrives, a crash and a hang are followed by a drawn panel again, a restart, an upgrade and a removal
+leave the unit not failed, the panel stops when its display card goes away and starts when it comes
+back, installing again enables it, a power cut is followed by a drawn panel,
+and the unit's restrictions hold. Then a boot with bus 3's UART missing.
 
     board_test.py WORK DISK KERNEL INITRD SIMULATOR SCENARIO PICTURES HOST_RATING [SHOT.png]
 
 PICTURES is a folder with start.ppm and air-conditioner.ppm, the screens as the desktop run drew them.
+The disk holds /var/tmp/panel-upgrade.deb, the package under a higher version, and another account's
+/run/lock/LCK..ttyS2 (tests/system/foreign-lock.conf).
+
+Start-up behaviour (polling from start-up, the alarm board on the start picture, a missing UART that
+holds nothing up) is checked with expect(): a miss is reported at once, the other checks go on, and
+the test fails at its end. PANEL_VM_ONLY=start-up runs only these (one boot for the alarm board and
+the crash, one with the UART missing); PANEL_VM_ONLY=missing-uart the boot with the missing UART alone.
 
 Prints "figure: ..." lines and ends with "board-test: passed" or a "board-test: FAILED" line.
 """
@@ -17,12 +28,18 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "vm"))
-from guest import Failure, Guest, likeness, read_ppm, wait_for, write_png  # noqa: E402
+from guest import (TIME_FACTOR, Failure, Guest, likeness, read_ppm, red_share, wait_for,  # noqa: E402
+                   write_png)
 
 START_LIKENESS = 0.97  # the screens as linuxfb draws them against the ones Xvfb drew
 POLL = "AA 43 58"
 FAN_ON_CONTROLLER_2 = "AA 02 07 01 00 00 FF"
 APPLIANCE_WINDOW = (560, 140, 1360, 940)
+# The alarm board of the start picture (and of Home): every alarm of the house in red. The desktop
+# picture may lack it, so the start picture is compared outside it.
+ALARM_BOARD = (560, 820, 1360, 1050)
+RED_BOARD_SHARE = 0.5
+UPGRADE = "/var/tmp/panel-upgrade.deb"
 # Writable by design: the serial lock files, the private /tmp and /var/tmp and the unit's own
 # runtime and cache folders.
 WRITABLE = {"/run/lock", "/tmp", "/var/tmp", "/run/panel", "/var/cache/panel"}
@@ -30,6 +47,7 @@ PROBED = ["/", "/etc", "/usr", "/var", "/var/lib", "/var/tmp", "/var/log", "/hom
           "/srv", "/boot", "/run", "/dev/shm", "/dev/mqueue"] + sorted(WRITABLE)
 
 figures = []
+missed = []
 
 
 def figure(name, value):
@@ -43,6 +61,23 @@ def check(condition, message):
     print(f"ok: {message}", flush=True)
 
 
+def expect(condition, message):
+    """A check that goes on after a miss; the test fails at its end."""
+    if condition:
+        print(f"ok: {message}", flush=True)
+    else:
+        print(f"MISSED: {message}", flush=True)
+        missed.append(message)
+
+
+def attempt(what, condition, timeout, interval):
+    try:
+        return wait_for(what, condition, timeout, interval)
+    except Failure as failure:
+        print(f"({failure})", flush=True)
+        return None
+
+
 def unit(guest):
     _, out = guest.run("systemctl show panel.service -p NRestarts,MainPID,User,ActiveState,Result")
     return dict(line.split("=", 1) for line in out.split())
@@ -52,8 +87,56 @@ def journal(guest, options="-u panel.service"):
     return guest.run(f"journalctl -b {options} -o cat --no-pager")[1]
 
 
+def start_likeness(guest, start):
+    return likeness(guest.screendump(), start, exclude=ALARM_BOARD)
+
+
 def drawn(guest, start):
-    return likeness(guest.screendump(), start) >= START_LIKENESS
+    return start_likeness(guest, start) >= START_LIKENESS
+
+
+def guest_clock(guest, command):
+    """Seconds on the guest's monotonic clock: a systemd ...TimestampMonotonic property (in us) of
+    command's output, and the time now."""
+    _, out = guest.run(f"{command}; cut -d' ' -f1 /proc/uptime")
+    value, now = out.split()
+    return int(value) / 1e6, float(now)
+
+
+def alarm_board_after_ready(guest, when):
+    """Without a touch, the start picture shows the default building's smoke alarm on its board."""
+    board = attempt(f"the red alarm board {when}",
+                    lambda: red_share(guest.screendump(), ALARM_BOARD) >= RED_BOARD_SHARE, 15, 0.5)
+    ready, now = guest_clock(guest, "systemctl show panel.service -p ActiveEnterTimestampMonotonic --value")
+    expect(board and now - ready <= 10 * TIME_FACTOR,
+           f"the red alarm board on the start picture {now - ready:.1f} s after READY=1, untouched, {when}"
+           + ("" if board else " (not seen)"))
+
+
+def foreign_lock_seen(guest):
+    _, owner = guest.run("stat -c %U /run/lock/LCK..ttyS2")
+    check(owner.strip() == "nobody", f"another account's LCK..ttyS2 in the host's /run/lock ({owner.strip()})")
+
+
+def tablet_event(guest):
+    _, out = guest.run("for d in /sys/class/input/event*; do "
+                       "grep -qs 'USB Tablet' $d/device/name && basename $d; done")
+    return out.strip()
+
+
+def replug_tablet(guest):
+    """The touch controller re-enumerates: the panel must take the new device without a restart."""
+    pid = unit(guest)["MainPID"]
+    wait_for("the tablet in the guest", lambda: tablet_event(guest), 30, 0.5)
+    guest.unplug_tablet()
+    wait_for("the tablet gone", lambda: not tablet_event(guest), 30, 0.5)
+    guest.plug_tablet()
+    event = wait_for("the tablet back", lambda: tablet_event(guest), 30, 0.5)
+    # A deleted node still held shows as "... (deleted)".
+    wait_for(f"the panel opening the plugged-in tablet ({event})",
+             lambda: any(line.endswith(f"-> /dev/input/{event}")
+                         for line in guest.run(f"ls -l /proc/{pid}/fd")[1].splitlines()), 30, 1)
+    print(f"ok: the panel took the tablet plugged in again ({event})", flush=True)
 
 
 def boot_until_drawn(guest, start, label):
@@ -73,7 +156,10 @@ def signal_until_drawn_again(guest, start, pid, signal_name, restarts, restart_d
              lambda: unit(guest)["NRestarts"] == str(restarts) and unit(guest)["ActiveState"] == "active",
              restart_deadline, interval)
     wait_for(f"the start picture after SIG{signal_name}", lambda: drawn(guest, start), 60, 0.5)
-    return time.monotonic() - sent
+    seconds = time.monotonic() - sent
+    if signal_name == "SEGV":
+        alarm_board_after_ready(guest, "after the crash's restart")
+    return seconds
 
 
 def first_boot(guest, start, air_conditioner, host_rating, shot):
@@ -88,6 +174,12 @@ def first_boot(guest, start, air_conditioner, host_rating, shot):
     check(state["NRestarts"] == "0", f"start picture drawn without a restart (NRestarts={state['NRestarts']})")
     check("loading bochs" in journal(guest, "-u late-display.service"),
           "the display driver was loaded late, on purpose")
+    fb0, _ = guest_clock(guest, "systemctl show dev-fb0.device -p ActiveEnterTimestampMonotonic --value")
+    began, _ = guest_clock(guest, "systemctl show panel.service -p ExecMainStartTimestampMonotonic --value")
+    check(0 < fb0 < began, f"the panel started {began - fb0:.2f} s after /dev/fb0 appeared, not before")
+    alarm_board_after_ready(guest, "at boot")
+    foreign_lock_seen(guest)
+    replug_tablet(guest)
     _, timing = guest.run("journalctl -b -o short-monotonic --no-pager -u panel.service -u late-display.service "
                           "| grep -E 'loading|Started' | head -n 8")
     print(timing, flush=True)
@@ -100,7 +192,8 @@ def first_boot(guest, start, air_conditioner, host_rating, shot):
     # Touches: Home, the bus control screen, a dashboard, an appliance screen.
     guest.touch(960, 540)
     wait_for("Home", lambda: "~~enter Home~~" in journal(guest), 30, 1)
-    check(likeness(guest.screendump(), start) < 0.9, "a touch in the middle opens Home")
+    check(start_likeness(guest, start) < 0.9, "a touch in the middle opens Home")
+    check(unit(guest)["NRestarts"] == "0", "the tablet plugged in again works without a restart")
     guest.touch(1142, 537)
     wait_for("the bus control screen", lambda: "new BusControl" in journal(guest), 30, 1)
     opened = guest.elapsed()
@@ -165,11 +258,95 @@ def first_boot(guest, start, air_conditioner, host_rating, shot):
 
     # A hang: only the watchdog can see it.
     guest.touch(960, 540)
-    wait_for("Home after the restart", lambda: likeness(guest.screendump(), start) < 0.9, 30, 1)
+    wait_for("Home after the restart", lambda: start_likeness(guest, start) < 0.9, 30, 1)
     pid = unit(guest)["MainPID"]
     seconds = signal_until_drawn_again(guest, start, pid, "STOP", restarts=2, restart_deadline=90, interval=1)
     figure("SIGSTOP to the start picture drawn again", f"{seconds:.1f} s (WatchdogSec=10)")
     check("Watchdog timeout" in journal(guest), "the watchdog, not something else, restarted the hung panel")
+    stop_restart_upgrade_reinstall(guest, start)
+
+
+def failures(guest):
+    return journal(guest).count("Failed with result")
+
+
+def starts(guest):
+    return len(re.findall(r"^Started (panel\.service|Wall panel)", journal(guest), re.M))
+
+
+def is_failed(guest):
+    return guest.run("systemctl is-failed panel.service")[1].strip()
+
+
+def display_away_and_back(guest, start, failed):
+    """The display card taken off the bus and found again: the panel stops with it and comes back."""
+    _, card = guest.run("readlink -f /sys/class/graphics/fb0/device")
+    card = card.strip()
+    check(card.startswith("/sys/devices/pci"), f"fb0 is the PCI card {card}")
+    guest.run(f"echo 1 > {card}/remove")
+    wait_for("the panel stopped with its display gone",
+             lambda: unit(guest)["ActiveState"] == "inactive" and guest.run("test -e /dev/fb0")[0] != 0,
+             30, 0.5)
+    guest.run("echo 1 > /sys/bus/pci/rescan")
+    wait_for("the panel started again with its display back", lambda: unit(guest)["ActiveState"] == "active",
+             60, 0.5)
+    wait_for("the start picture with the display back", lambda: drawn(guest, start), 60, 0.5)
+    check(is_failed(guest) == "active" and failures(guest) == failed,
+          "the panel stopped when its display went away and started when it came back, no failure")
+
+
+def stop_restart_upgrade_reinstall(guest, start):
+    """A stop by systemd is no failure: restart, upgrade and removal leave the unit not failed."""
+    failed = failures(guest)
+    guest.run("systemctl restart panel.service")
+    wait_for("the panel after systemctl restart", lambda: unit(guest)["ActiveState"] == "active", 60, 0.5)
+    check(is_failed(guest) == "active" and failures(guest) == failed,
+          f"systemctl restart leaves the unit {is_failed(guest)!r}, with no failure in the journal")
+    wait_for("the start picture after systemctl restart", lambda: drawn(guest, start), 60, 0.5)
+    display_away_and_back(guest, start, failed)
+
+    before, started = unit(guest), starts(guest)
+    code, out = guest.run(f"dpkg -i {UPGRADE}", timeout=180)
+    check(code == 0, f"the upgrade installs ({out.strip().splitlines()[-1:]})")
+    wait_for("the panel after the upgrade", lambda: unit(guest)["ActiveState"] == "active", 60, 0.5)
+    after = unit(guest)
+    check(is_failed(guest) == "active" and failures(guest) == failed,
+          f"the upgrade leaves the unit {is_failed(guest)!r}, with no failure in the journal")
+    check(after["MainPID"] != before["MainPID"] and starts(guest) == started + 1,
+          f"the upgrade restarted the panel once ({starts(guest) - started} starts)")
+    check(after["NRestarts"] == before["NRestarts"], f"the upgrade left NRestarts at {after['NRestarts']}")
+    wait_for("the start picture after the upgrade", lambda: drawn(guest, start), 60, 0.5)
+
+    code, out = guest.run("dpkg -r panel", timeout=180)
+    check(code == 0 and is_failed(guest) != "failed",
+          f"removing the package stops the panel, the unit {is_failed(guest)!r}")
+    code, out = guest.run(f"dpkg -i {UPGRADE} && sync", timeout=180)
+    _, enabled = guest.run("systemctl is-enabled panel.service")
+    check(code == 0 and enabled.strip() == "enabled", f"installed again, the unit is {enabled.strip()!r}")
+
+
+def missing_uart(guest):
+    """Bus 3's UART missing: the panel still comes up, stays up and polls the other buses."""
+    guest.start()
+    guest.connect_agent(240)
+    attempt("the panel active with a UART missing", lambda: unit(guest)["ActiveState"] == "active", 90, 1)
+    ready = int(guest.run("systemctl show panel.service -p ActiveEnterTimestampMonotonic --value")[1] or 0) / 1e6
+    expect(0 < ready <= 60 * TIME_FACTOR, f"READY=1 {ready:.1f} s after boot with bus 3's UART missing"
+           if ready else "READY=1 with bus 3's UART missing (never came)")
+    wait_for("two minutes of the guest's life",
+             lambda: float(guest.run("cut -d' ' -f1 /proc/uptime")[1]) >= 120 * TIME_FACTOR, 240, 2)
+    state = unit(guest)
+    expect(state["ActiveState"] == "active" and state["NRestarts"] == "0",
+           f"two minutes after boot with a UART missing the panel runs without a restart ({state})")
+    polled = {f[1] for f in guest.sim_frames() if f[2] == "rx" and f[3].startswith(POLL)}
+    expect({0, 1, 2} <= polled, f"buses {sorted(polled)} polled, untouched, with bus 3's UART missing")
+
+
+def start_up_only(guest, start):
+    boot_until_drawn(guest, start, "boot")
+    alarm_board_after_ready(guest, "at boot")
+    signal_until_drawn_again(guest, start, unit(guest)["MainPID"], "SEGV", restarts=1, restart_deadline=60,
+                             interval=0.5)
 
 
 def after_power_cut(guest, start):
@@ -194,15 +371,26 @@ def main():
     air_conditioner = read_ppm(os.path.join(pictures, "air-conditioner.ppm"))
     began = time.monotonic()
     arch = os.environ.get("PANEL_VM_ARCH", "amd64")
+    only = os.environ.get("PANEL_VM_ONLY", "")
     guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot1", arch)
     try:
-        first_boot(guest, start, air_conditioner, host_rating, shot)
-        cut = time.monotonic()
-        guest.power_cut()
-        print(f"ok: power cut, QEMU killed {time.monotonic() - cut:.1f} s later", flush=True)
-        guest.stop()
-        guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot2", arch)
-        after_power_cut(guest, start)
+        if only == "start-up":
+            start_up_only(guest, start)
+            guest.stop()
+        elif only != "missing-uart":
+            first_boot(guest, start, air_conditioner, host_rating, shot)
+            cut = time.monotonic()
+            guest.power_cut()
+            print(f"ok: power cut, QEMU killed {time.monotonic() - cut:.1f} s later", flush=True)
+            guest.stop()
+            guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot2", arch)
+            after_power_cut(guest, start)
+            guest.stop()
+        if arch == "amd64":
+            guest = Guest(work, disk, kernel, initrd, simulator, scenario, "boot3", arch, missing_uart=True)
+            missing_uart(guest)
+        if missed:
+            raise Failure(f"{len(missed)} start-up checks missed: " + "; ".join(missed))
     except Failure as failure:
         print(f"board-test: FAILED: {failure}", flush=True)
         try:

@@ -117,9 +117,13 @@ class Agent(JsonChannel):
 
 class Guest:
     WIDTH, HEIGHT = 1920, 1080
+    TABLET = "touch"
 
-    def __init__(self, work, disk, kernel, initrd, simulator, scenario, name, arch="amd64"):
+    def __init__(self, work, disk, kernel, initrd, simulator, scenario, name, arch="amd64",
+                 missing_uart=False):
         self.arch = arch
+        # A board whose bus 3 UART is missing: no ttyS7 behind the node.
+        self.missing_uart = missing_uart
         self.work, self.disk, self.kernel, self.initrd = work, disk, kernel, initrd
         self.simulator, self.scenario, self.name = simulator, scenario, name
         self.qemu = None
@@ -147,7 +151,7 @@ class Guest:
             "-chardev", "null,id=spare0", "-chardev", "null,id=spare1", "-chardev", "null,id=spare3",
             "-chardev", "null,id=spare6"] + machine + [
             "-device", f"bochs-display,xres={self.WIDTH},yres={self.HEIGHT}",
-            "-device", "qemu-xhci", "-device", "usb-tablet",
+            "-device", "qemu-xhci", "-device", f"usb-tablet,id={self.TABLET}",
             "-chardev", f"socket,id=qga,path={agent_path},server=on,wait=off",
             "-device", "virtio-serial", "-device", "virtserialport,chardev=qga,name=org.qemu.guest_agent.0",
             "-qmp", f"unix:{qmp_path},server=on,wait=off",
@@ -184,12 +188,15 @@ class Guest:
                 "-device", "virtio-blk-pci,drive=disk",
                 "-device", "pci-serial-4x,chardev1=bus1,chardev2=bus2,chardev3=bus0,chardev4=bus3"]
         # ttyS0 console, ttyS1 and ttyS3 unused, ttyS2 bus 0; the 4-port card is ttyS4 (bus 1),
-        # ttyS5 (bus 2), ttyS6 unused and ttyS7 (bus 3).
+        # ttyS5 (bus 2), ttyS6 unused and ttyS7 (bus 3). A 2-port card leaves ttyS6 and ttyS7 without
+        # a UART: their nodes stay, and opening them fails, as on a board with a dead one.
+        card = ("pci-serial-2x,chardev1=bus1,chardev2=bus2" if self.missing_uart
+                else "pci-serial-4x,chardev1=bus1,chardev2=bus2,chardev3=spare6,chardev4=bus3")
         return "qemu-system-x86_64", ["-vga", "none"] + common + [
             "-append", "root=/dev/vda rw console=ttyS0 " + blacklist + append_extra,
             "-drive", f"file={self.disk},format=raw,if=virtio",
             "-serial", "chardev:spare1", "-serial", "chardev:bus0", "-serial", "chardev:spare3",
-            "-device", "pci-serial-4x,chardev1=bus1,chardev2=bus2,chardev3=spare6,chardev4=bus3"]
+            "-device", card]
 
     def elapsed(self):
         return time.monotonic() - self.started
@@ -223,6 +230,12 @@ class Guest:
         time.sleep(0.1)
         self.qmp.command("input-send-event", events=[
             {"type": "btn", "data": {"button": "left", "down": False}}])
+
+    def unplug_tablet(self):
+        self.qmp.command("device_del", id=self.TABLET)
+
+    def plug_tablet(self):
+        self.qmp.command("device_add", driver="usb-tablet", id=self.TABLET)
 
     def sim_frames(self):
         """(seconds since the simulator started, channel, kind, bytes) of every logged frame."""
@@ -282,22 +295,40 @@ def read_ppm(path):
     return width, height, data[position + 1:position + 1 + width * height * 3]
 
 
-def likeness(a, b, region=None, tolerance=48, step=5):
-    """Share of sampled pixels (0..1) whose channels all lie within tolerance of the other picture."""
+def likeness(a, b, region=None, tolerance=48, step=5, exclude=None):
+    """Share of sampled pixels (0..1) whose channels all lie within tolerance of the other picture,
+    in region and outside exclude (both x0, y0, x1, y1)."""
     (wa, ha, pa), (wb, hb, pb) = a, b
     if (wa, ha) != (wb, hb):
         return 0.0
     x0, y0, x1, y1 = region or (0, 0, wa, ha)
+    ex0, ey0, ex1, ey1 = exclude or (0, 0, 0, 0)
     same = total = 0
     for y in range(y0, y1, step):
         row = y * wa * 3
         for x in range(x0, x1, step):
+            if ex0 <= x < ex1 and ey0 <= y < ey1:
+                continue
             i = row + x * 3
             total += 1
             if (abs(pa[i] - pb[i]) <= tolerance and abs(pa[i + 1] - pb[i + 1]) <= tolerance
                     and abs(pa[i + 2] - pb[i + 2]) <= tolerance):
                 same += 1
     return same / total if total else 0.0
+
+
+def red_share(picture, region, step=5):
+    """Share of sampled pixels (0..1) in region that are a strong red (the alarm board's)."""
+    width, _, pixels = picture
+    x0, y0, x1, y1 = region
+    red = total = 0
+    for y in range(y0, y1, step):
+        for x in range(x0, x1, step):
+            i = (y * width + x) * 3
+            total += 1
+            if pixels[i] >= 120 and pixels[i + 1] < 70 and pixels[i + 2] < 70:
+                red += 1
+    return red / total if total else 0.0
 
 
 def write_png(picture, path):

@@ -7,6 +7,8 @@
 #   tools/vm/system-test.sh                 uses the build folder of ./test.sh
 #   BUILD_DIR=dir tools/vm/system-test.sh
 #   PANEL_VM_SHOT=file.png tools/vm/system-test.sh    also saves the guest's bus control screen
+#   PANEL_VM_ONLY=start-up tools/vm/system-test.sh      only the start-up checks (alarm board, missing UART)
+#   PANEL_VM_ONLY=missing-uart tools/vm/system-test.sh  only the boot with bus 3's UART missing
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 # No compiled Python left in the checkout.
@@ -40,9 +42,16 @@ work=$(mktemp -d /var/tmp/panel-vm.XXXXXX)
 cleanup() { rm -rf "$work"; }
 trap cleanup EXIT
 
+# The same package under a higher version: the upgrade the guest installs over the running panel.
+dpkg-deb -R "$deb" "$work/repack"
+sed -i 's/^Version: .*/&+1/' "$work/repack/DEBIAN/control"
+dpkg-deb --root-owner-group -b "$work/repack" "$work/panel-upgrade.deb" >/dev/null
+rm -rf "$work/repack"
+
 step "guest disk: the cached root and the package"
 start=$SECONDS
-tools/vm/package-disk.sh "$work" "$deb"
+tools/vm/package-disk.sh "$work" "$deb" "$work/panel-upgrade.deb" /var/tmp/panel-upgrade.deb \
+    tests/system/foreign-lock.conf /etc/tmpfiles.d/foreign-lock.conf
 host_rating=$(cat "$work/host-rating")
 echo "host: systemd-analyze security rates panel.service $host_rating"
 echo "system-test: disk ready in $((SECONDS - start)) s"
