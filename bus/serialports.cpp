@@ -43,6 +43,9 @@ public:
         : QObject(watched)
         , port(watched)
     {
+        // Named and parented so that tests can find it; as a member it is gone before its parent.
+        reopenTimer.setParent(this);
+        reopenTimer.setObjectName(QStringLiteral("reopenTimer"));
         connect(port, &QSerialPort::errorOccurred, this, &PortWatcher::handleError);
         reopenTimer.setInterval(PortReopenIntervalMs);
         connect(&reopenTimer, &QTimer::timeout, this, &PortWatcher::tryReopen);
@@ -122,6 +125,9 @@ public:
         : QObject(gated)
         , port(gated)
     {
+        // Found by name in tests that make the guard time pass without waiting for it.
+        guard.setParent(this);
+        guard.setObjectName(QStringLiteral("replyGuard"));
         guard.setSingleShot(true);
         // A coarse timer may fire 5 % early, into the time a slow reply may still take.
         guard.setTimerType(Qt::PreciseTimer);
