@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <termios.h>
 #include <vector>
 
 using ReplyModel::Input;
@@ -181,8 +182,8 @@ struct Bus
         QFile::remove(link);
         if (!far->isOpen() || !QFile::link(far->slavePath(), link))
             violated(number, "no pseudo-terminal for the far side");
+        // What the port took from the old far side stays in its buffer until it closes.
         line.clear();
-        sinceRead.clear();
     }
 
     void send(const QByteArray &bytes)
@@ -258,6 +259,7 @@ struct Bus
 
     void closed()
     {
+        sinceRead.clear();
         if (resetting)
             return;
         checkNothingLost("port closed");
@@ -336,20 +338,32 @@ void step(Bus &bus, unsigned char choice, Input &input)
     }
 }
 
-// Every input starts on a new far side, so that nothing of the last input is left in the kernel's
-// buffers, with nothing due, held or on the line.
+// Every input starts with nothing due, held, buffered or on the line, so that it replays alike. A
+// port on a live far side is emptied in place (opening one takes a lock file and a disk sync); one
+// that hung up gets a new far side and opens again.
 void startInput()
 {
     for (Bus &bus : buses) {
         bus.expected.clear();
         bus.resetting = true;
-        bus.port->close();
+        if (bus.port->isOpen() && bus.attached && bus.far->isOpen()) {
+            replyTaken(bus.port);
+            for (int turn = 0; turn < 100 && bus.port->bytesToWrite() > 0; ++turn)
+                QCoreApplication::processEvents();
+            tcflush(int(bus.port->handle()), TCIOFLUSH);
+            bus.port->readAll();
+            bus.far->readAvailable();
+        } else {
+            bus.port->close();
+            bus.newFarSide();
+            QMetaObject::invokeMethod(bus.reopenTimer, "timeout");
+            bus.attached = bus.port->isOpen();
+            if (!bus.attached)
+                violated(bus.number, "the port did not open again on a new far side");
+        }
         bus.resetting = false;
-        bus.newFarSide();
-        QMetaObject::invokeMethod(bus.reopenTimer, "timeout");
-        bus.attached = bus.port->isOpen();
-        if (!bus.attached)
-            violated(bus.number, "the port did not open again on a new far side");
+        bus.line.clear();
+        bus.sinceRead.clear();
         bus.replyDue = false;
         bus.lastSeenIsDuePoll = false;
     }
