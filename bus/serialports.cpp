@@ -43,6 +43,9 @@ public:
         : QObject(watched)
         , port(watched)
     {
+        // Named and parented so that tests can find it; as a member it is gone before its parent.
+        reopenTimer.setParent(this);
+        reopenTimer.setObjectName(QStringLiteral("reopenTimer"));
         connect(port, &QSerialPort::errorOccurred, this, &PortWatcher::handleError);
         reopenTimer.setInterval(PortReopenIntervalMs);
         connect(&reopenTimer, &QTimer::timeout, this, &PortWatcher::tryReopen);
@@ -104,7 +107,8 @@ bool writeAtOnce(QSerialPort *port, const QByteArray &frame)
     if (port->write(frame) != frame.size())
         return false;
     port->waitForBytesWritten(0);
-    return true;
+    // A write that finds the line hung up closes the port, and the frame goes with its buffer.
+    return port->isOpen();
 }
 
 // Up to four controllers share each bus, and only one side may talk at a time: a frame that meets
@@ -121,11 +125,14 @@ public:
         : QObject(gated)
         , port(gated)
     {
+        // Found by name in tests that make the guard time pass without waiting for it.
+        guard.setParent(this);
+        guard.setObjectName(QStringLiteral("replyGuard"));
         guard.setSingleShot(true);
         // A coarse timer may fire 5 % early, into the time a slow reply may still take.
         guard.setTimerType(Qt::PreciseTimer);
         connect(&guard, &QTimer::timeout, this, &LineGate::release);
-        // Frames held for a port that closes are dropped, like the bytes of its write buffer: the
+        // Frames held for a port that closes are dropped with the bytes of its write buffer: the
         // line they were meant for is gone, and the next poll after reopening shows the true state.
         connect(port, &QIODevice::aboutToClose, this, &LineGate::dropHeld);
     }
@@ -143,7 +150,7 @@ public:
             release();
             if (!port->isOpen())
                 return FrameFate::Refused;
-            return writeAtOnce(port, frame) ? FrameFate::Written : FrameFate::Refused;
+            return write(frame) ? FrameFate::Written : FrameFate::Refused;
         }
         if (waiting.isEmpty())
             watchForReply();
@@ -165,15 +172,18 @@ public:
         if (waiting.isEmpty())
             return;
         stopWatching();
-        // Taken out first: a write can find the line hung up, and the port then closes at once.
-        QVector<QByteArray> frames = std::exchange(waiting, {});
-        held = 0;
-        for (int sent = 0; sent < frames.size(); ++sent) {
-            if (!port->isOpen() || !writeAtOnce(port, frames.at(sent))) {
-                frames.remove(0, sent);
-                emit HeldFrames::instance()->dropped(port, frames);
+        // Each stays held until written: a write can find the line hung up, and the port then closes
+        // at once, dropping it with those behind it.
+        while (!waiting.isEmpty()) {
+            const QByteArray frame = waiting.first();
+            if (!write(frame)) {
+                held = 0;
+                if (!waiting.isEmpty())
+                    emit HeldFrames::instance()->dropped(port, std::exchange(waiting, {}));
                 return;
             }
+            waiting.removeFirst();
+            held -= frame.size();
         }
         emit HeldFrames::instance()->released(port);
     }
@@ -215,6 +225,25 @@ private:
         disconnect(readyReadConnection);
     }
 
+    // Writes a frame and remembers it while its bytes may still be in the port's buffer, which Qt
+    // empties without a word when the port closes.
+    bool write(const QByteArray &frame)
+    {
+        writing = frame.size();
+        const bool written = writeAtOnce(port, frame);
+        writing = 0;
+        if (!written)
+            return false;
+        unsent.append(frame);
+        unsentBytes += frame.size();
+        const qint64 pending = port->bytesToWrite();
+        int gone = 0;
+        while (gone < unsent.size() && unsentBytes - unsent.at(gone).size() >= pending)
+            unsentBytes -= unsent.at(gone++).size();
+        unsent.remove(0, gone);
+        return true;
+    }
+
     void releaseIfReplyIsIn()
     {
         if (replyIsIn())
@@ -226,8 +255,18 @@ private:
         stopWatching();
         polledIndex = NoReply;
         held = 0;
-        if (!waiting.isEmpty())
-            emit HeldFrames::instance()->dropped(port, std::exchange(waiting, {}));
+        // The frames whose bytes are still in the buffer, but not one being written: its writer
+        // reports it.
+        qint64 pending = port->bytesToWrite() - writing;
+        int first = unsent.size();
+        while (pending > 0 && first > 0)
+            pending -= unsent.at(--first).size();
+        QVector<QByteArray> lost = unsent.mid(first);
+        unsent.clear();
+        unsentBytes = 0;
+        lost += std::exchange(waiting, {});
+        if (!lost.isEmpty())
+            emit HeldFrames::instance()->dropped(port, lost);
     }
 
     QSerialPort *port;
@@ -235,6 +274,9 @@ private:
     QElapsedTimer sincePoll;
     QVector<QByteArray> waiting;
     qint64 held = 0;
+    QVector<QByteArray> unsent; // written, oldest first; the last of them cover the port's buffer
+    qint64 unsentBytes = 0;
+    qint64 writing = 0; // the size of the frame being written
     QTimer guard;
     QMetaObject::Connection readyReadConnection;
 };

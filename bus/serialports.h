@@ -31,7 +31,7 @@ constexpr int ReplyGuardMs = 300;
 // What became of a frame handed to a bus port.
 enum class FrameFate {
     Refused, // the port is not open, or its line takes no bytes
-    Written, // on its way to the line
+    Written, // on its way to the line; HeldFrames tells if its port closed before it left
     Held,    // waits for a poll's reply; HeldFrames tells whether it left or was dropped
 };
 
@@ -43,7 +43,8 @@ FrameFate sendFrame(QSerialPort *port, const QByteArray &frame);
 bool writeFrame(QSerialPort *port, const QByteArray &frame);
 
 // Frames held for a reply leave when it is in, or are dropped when their port closes (a hang-up)
-// before; a sender that showed a held command as done hears here whether to take it back.
+// before, as are written frames still in the port's buffer; a sender that showed a command as done
+// hears here whether to take it back.
 class HeldFrames : public QObject
 {
     Q_OBJECT
@@ -55,8 +56,8 @@ public:
 signals:
     // Every frame held for the port has left.
     void released(QSerialPort *port);
-    // The last frames held for the port, in the order written, never reached the line; any held
-    // before them left.
+    // The last frames handed to the port, in the order written, never (wholly) reached the line;
+    // any before them left.
     void dropped(QSerialPort *port, const QVector<QByteArray> &frames);
 
 private:

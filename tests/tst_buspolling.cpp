@@ -70,6 +70,7 @@ private slots:
     void heldFramesCountTowardsTheBacklog();
     void loneReadErrorKeepsThePortOpen();
     void hungUpPortIsClosedWithoutSpinningAndComesBack();
+    void frameLeftInThePortsBufferByAHangUpIsReportedDropped();
     void pollsOnceASecondInRealTime();
     void replyOfTheShownControllerRefreshesTheDashboard();
     void heldSliderStaysUnderTheFinger_data();
@@ -646,6 +647,30 @@ void TestBusPolling::hungUpPortIsClosedWithoutSpinningAndComesBack()
     QTRY_VERIFY_WITH_TIMEOUT(port(3)->isOpen(), 2 * PortReopenIntervalMs);
     setTurn(3, 2);
     QCOMPARE(tick(3), hex("AA435802FF"));
+}
+
+// A frame still in the port's buffer when a hang-up closes the port never reaches a line: its sender
+// hears so, as for a held one, rather than taking it as written.
+void TestBusPolling::frameLeftInThePortsBufferByAHangUpIsReportedDropped()
+{
+    qRegisterMetaType<QSerialPort *>();
+    QSignalSpy dropped(HeldFrames::instance(), &HeldFrames::dropped);
+    setTurn(3, 1);
+    QCOMPARE(tick(3), hex("AA435801FF"));
+    const QByteArray frame = hex("AA01040100 00FF");
+    QCOMPARE(sendFrame(port(3), frame), FrameFate::Held);
+    bus[3]->closeMaster();
+    QVERIFY(QFile::remove(channel3Link));
+    // The read frees the line: the frame goes to the port, which finds the line gone.
+    screen->readMyCom();
+    QTRY_VERIFY(!port(3)->isOpen());
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped.at(0).at(0).value<QSerialPort *>(), port(3));
+    QCOMPARE(dropped.at(0).at(1).value<QVector<QByteArray>>(), QVector<QByteArray>{frame});
+
+    bus[3] = std::make_unique<PseudoTerminal>();
+    QVERIFY(QFile::link(bus[3]->slavePath(), channel3Link));
+    QTRY_VERIFY_WITH_TIMEOUT(port(3)->isOpen(), 2 * PortReopenIntervalMs);
 }
 
 // The one test on the real timers: the first request goes out about a second after the timer

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Runs a program with the simulated controllers as its serial ports.
 #
-#   tools/nsrun.sh [--sim PATH] [--scenario FILE] [--sim-log FILE] [--sim-arg ARG]... -- PROGRAM [ARGS]
+#   tools/nsrun.sh [--sim PATH] [--scenario FILE] [--sim-log FILE] [--sim-arg ARG]... [--link NAME=PATH]...
+#                  -- PROGRAM [ARGS]
 #
 # Starts the controller simulator, then runs PROGRAM in a private mount namespace whose /dev is a
 # small tmpfs: null, zero, random, urandom, tty, ptmx, pts and shm from the real /dev, fd (and the
-# std* links), and ttyS2, ttyS4, ttyS5, ttyS7 pointing at the simulator's pseudo-terminals. The
-# serial lock directory is private too, so that several runs can each hold "their" ttyS2. Nothing
-# outside the namespace sees any of it. Exits with PROGRAM's status; stops both on exit, Ctrl-C
+# std* links), and ttyS2, ttyS4, ttyS5, ttyS7 pointing at the simulator's pseudo-terminals (or, with
+# --link, at PATH: a link that another simulator remakes when it restarts, so that its bus hangs up
+# and comes back under the same name). The serial lock directory is private too, so that several
+# runs can each hold "their" ttyS2. Nothing outside the namespace sees any of it. Exits with PROGRAM's status; stops both on exit, Ctrl-C
 # and TERM.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 usage() {
-    sed -n '2,4p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+    sed -n '2,5p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -32,12 +34,14 @@ sim=""
 scenario=""
 sim_log=""
 sim_args=()
+declare -A links=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --sim) sim=$2; shift 2 ;;
         --scenario) scenario=$2; shift 2 ;;
         --sim-log) sim_log=$2; shift 2 ;;
         --sim-arg) sim_args+=("$2"); shift 2 ;;
+        --link) links[${2%%=*}]=${2#*=}; shift 2 ;;
         --) shift; break ;;
         -h|--help) usage ;;
         *) say "unknown option $1"; usage ;;
@@ -88,7 +92,7 @@ done
 
 ports=()
 for name in ttyS2 ttyS4 ttyS5 ttyS7; do
-    ports+=("$(readlink "$work/links/$name")")
+    ports+=("${links[$name]:-$(readlink "$work/links/$name")}")
 done
 
 as_user=()

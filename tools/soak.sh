@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the real panel for SECONDS (default 600) on sixteen simulated controllers in the seeded random
-# mix, pressing on every screen, and fails on a crash, on growth of memory or descriptors, or when
-# polling stops. Uses the build of ./test.sh (BUILD_DIR, default build); samples go to
+# mix, on half-duplex lines, pressing on every screen and hanging up one bus every 20 s, and fails on a
+# crash, on growth of memory, descriptors, QObjects or timers, or when polling stops. Uses the build of ./test.sh (BUILD_DIR, default build); samples go to
 # BUILD_DIR/soak-samples.tsv.
 #   tools/soak.sh            # the ten minutes of CI
 #   tools/soak.sh 3600 7     # an hour, seed 7
@@ -15,6 +15,6 @@ tools/install-deps.sh
 if [ ! -f "$build_dir/build.ninja" ] && [ ! -f "$build_dir/Makefile" ]; then
     cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build_dir" -j "$(nproc)" --target panel controller-sim panel-soak
+cmake --build "$build_dir" -j "$(nproc)" --target panel controller-sim panel-soak panel-objectcounts
 
 "$build_dir/tests/soak/panel-soak" --duration "$seconds" --seed "$seed" --samples "$build_dir/soak-samples.tsv"

@@ -140,7 +140,10 @@ bool PanelSession::startPanel(const QString &scenario, QString *error)
                           QStringLiteral("--sim-log"), logPath(m_dir)};
     for (const QString &argument : qAsConst(m_simArguments))
         arguments << QStringLiteral("--sim-arg") << argument;
-    arguments << QStringLiteral("--") << QStringLiteral(PANEL_BINARY);
+    arguments << m_runnerArguments << QStringLiteral("--");
+    if (!m_panelEnvironment.isEmpty())
+        arguments << QStringLiteral("env") << m_panelEnvironment;
+    arguments << QStringLiteral(PANEL_BINARY);
     m_panel->start(QStringLiteral(NSRUN_SCRIPT), arguments);
     if (!m_panel->waitForStarted(ToolTimeoutMs)) {
         *error = QStringLiteral("the namespace runner did not start: ") + m_panel->errorString();

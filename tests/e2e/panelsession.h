@@ -36,6 +36,10 @@ public:
     bool start(const QString &scenario, QString *error);
     // More arguments for the simulator (for example "--seed", "7"); set before start().
     void setSimulatorArguments(const QStringList &arguments) { m_simArguments = arguments; }
+    // More arguments for the namespace runner (for example "--link", "ttyS7=PATH"); set before start().
+    void setRunnerArguments(const QStringList &arguments) { m_runnerArguments = arguments; }
+    // Variables ("NAME=value") for the panel alone, not the runner or the simulator; set before start().
+    void setPanelEnvironment(const QStringList &assignments) { m_panelEnvironment = assignments; }
     // The panel's own process inside the runner, 0 when it is not running.
     qint64 panelPid() const;
     // Waits for the panel to end on its own; its exit status (the runner passes it on), or -1 when it
@@ -86,5 +90,7 @@ private:
     QProcess *m_panel = nullptr;
     QByteArray m_debug;
     QStringList m_simArguments;
+    QStringList m_runnerArguments;
+    QStringList m_panelEnvironment;
     int m_display = -1;
 };

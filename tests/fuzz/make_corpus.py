@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seed inputs of fuzz_replies: valid and nearly valid replies, in the target's input format
-(see fuzz_replies.cpp). Every input's first tick polls controller 0 of every bus, the next controller 1."""
+(see fuzz_replies.cpp). Every input's first tick polls controller 0 of every bus, the next controller 1.
+Then those of fuzz_commandpath: polls, replies, commands, hang-ups and reopens, into their own folder."""
 import os
 import sys
 
@@ -70,3 +71,39 @@ for name, data in seeds.items():
     with open(os.path.join(target, name), "wb") as seed:
         seed.write(data)
 print(f"{len(seeds)} seeds in {target}")
+
+
+# The seeds of fuzz_commandpath (see fuzz_commandpath.cpp): one step per byte, (step << 1) | port,
+# then the step's own bytes.
+POLL, SWITCH, VALUE, REPLY, BYTES, READ, GUARD, TURN, HANG_UP, REOPEN = range(10)
+
+
+def on(port, step, *arguments):
+    return bytes([(step << 1) | port, *arguments])
+
+
+def short_reply_of(index):
+    return 1 | index << 1
+
+
+command_seeds = {
+    "held-until-the-reply": on(0, POLL, 1) + on(0, SWITCH, 0x25) + on(0, VALUE, 0x2A, 0x40)
+    + on(0, REPLY, short_reply_of(1)) + on(0, TURN) + on(0, READ),
+    "held-until-the-guard-time": on(0, POLL, 2) + on(0, SWITCH, 0x21) + on(0, GUARD) + on(0, TURN),
+    "half-a-reply-then-the-read": on(1, POLL, 3) + on(1, SWITCH, 0x0D) + on(1, BYTES, 5) + b"\xCC\x03\x00\x00\x00"
+    + on(1, TURN) + on(1, SWITCH, 0x11) + on(1, READ),
+    "hang-up-while-held": on(0, POLL, 0) + on(0, SWITCH, 0x05) + on(0, HANG_UP) + on(0, TURN) * 3 + on(0, REOPEN)
+    + on(0, POLL, 0),
+    "command-after-a-hang-up": on(1, POLL, 0) + on(1, TURN) + on(1, HANG_UP) + on(1, SWITCH, 0x25) + on(1, READ)
+    + on(1, TURN) * 2 + on(1, REOPEN) + on(1, SWITCH, 0x25),
+    "poll-after-a-hang-up": on(0, HANG_UP) + on(0, POLL, 0) + on(0, REOPEN) * 2,
+    "both-ports": on(0, POLL, 1) + on(1, POLL, 2) + on(0, SWITCH, 0x05) + on(1, VALUE, 0x09, 0x80)
+    + on(0, REPLY, short_reply_of(1)) + on(1, REPLY, 2 << 1) + on(0, TURN) + on(0, READ) + on(1, READ),
+}
+
+target = sys.argv[2] if len(sys.argv) > 2 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus-commandpath")
+os.makedirs(target, exist_ok=True)
+for name, data in command_seeds.items():
+    with open(os.path.join(target, name), "wb") as seed:
+        seed.write(data)
+print(f"{len(command_seeds)} seeds in {target}")
