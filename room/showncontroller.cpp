@@ -12,10 +12,11 @@
 #include <QVector>
 
 namespace {
-// What a command changes in the tables when it is shown as done, and what was there before: a held
-// frame that never reaches the line is taken back.
-struct HeldCommand
+// What a command changes in the tables when it is shown as done, and what was there before: a
+// command whose frame never reaches the line (its port closed first) is taken back.
+struct SentCommand
 {
+    QByteArray frame;
     int index = -1;
     int tongdao = -1;
     unsigned char *field = nullptr;
@@ -68,45 +69,58 @@ unsigned char *dimmedField(SmallDevInfo &record, int code)
     }
 }
 
-// Per port, in the order written; a port's frames are held only until its reply is in.
-QHash<QSerialPort *, QVector<HeldCommand>> &heldCommands()
+// Per port, the last commands handed to it, oldest first: as many as its backlog can hold, since
+// a command may be lost with the port's buffer until its bytes are on the line.
+constexpr int RememberedCommands = int(WriteBacklogLimit / Wire::CommandFrameSize) + 1;
+
+QHash<QSerialPort *, QVector<SentCommand>> &sentCommands()
 {
-    static QHash<QSerialPort *, QVector<HeldCommand>> held;
-    return held;
+    static QHash<QSerialPort *, QVector<SentCommand>> sent;
+    return sent;
 }
 
-void takeBackDropped(QSerialPort *port, int droppedCount)
+// The frames the port lost are the last handed to it, polls among them: the commands they match,
+// newest first, are taken back. Every command before them reached the line.
+void takeBackDropped(QSerialPort *port, const QVector<QByteArray> &dropped)
 {
-    QVector<HeldCommand> held = heldCommands().take(port);
-    const int first = qMax(0, held.size() - droppedCount);
-    for (int command = held.size() - 1; command >= first; --command)
-        held.at(command).takeBack();
-    for (int command = first; command < held.size(); ++command)
-        Devices::commandDropped(held.at(command).index, held.at(command).tongdao);
+    QVector<SentCommand> sent = sentCommands().take(port);
+    QVector<SentCommand> lost;
+    const QByteArray pollStart = Wire::pollRequest(0).left(3);
+    for (auto frame = dropped.crbegin(); frame != dropped.crend() && !sent.isEmpty(); ++frame) {
+        if (frame->startsWith(pollStart))
+            continue;
+        if (*frame != sent.last().frame)
+            break;
+        lost.prepend(sent.takeLast());
+    }
+    for (auto command = lost.crbegin(); command != lost.crend(); ++command)
+        command->takeBack();
+    for (const SentCommand &command : qAsConst(lost))
+        Devices::commandDropped(command.index, command.tongdao);
 }
 
-void followHeldFrames()
+void followDroppedFrames()
 {
     static const bool following = [] {
         HeldFrames *frames = HeldFrames::instance();
-        QObject::connect(frames, &HeldFrames::released, frames, [](QSerialPort *port) { heldCommands().remove(port); });
-        QObject::connect(frames, &HeldFrames::dropped, frames,
-                         [](QSerialPort *port, const QVector<QByteArray> &dropped) {
-                             takeBackDropped(port, dropped.size());
-                         });
+        QObject::connect(frames, &HeldFrames::dropped, frames, &takeBackDropped);
         return true;
     }();
     Q_UNUSED(following)
 }
 
 // True unless the frame was refused.
-bool settle(FrameFate fate, const HeldCommand &command)
+bool settle(FrameFate fate, SentCommand command)
 {
-    if (fate == FrameFate::Held) {
-        followHeldFrames();
-        heldCommands()[busPort(command.tongdao)].append(command);
-    }
-    return fate != FrameFate::Refused;
+    if (fate == FrameFate::Refused)
+        return false;
+    followDroppedFrames();
+    command.frame = Wire::toBytes(MainWindow::getInstance()->commandFrame(command.tongdao));
+    QVector<SentCommand> &sent = sentCommands()[busPort(command.tongdao)];
+    if (sent.size() == RememberedCommands)
+        sent.removeFirst();
+    sent.append(command);
+    return true;
 }
 
 // The brightness the lighting screen last sent for a dimmable circuit; nullptr for other codes.
@@ -137,7 +151,9 @@ bool ShownController::sendSwitch(int code, bool on) const
 {
     if (!isAnswering())
         return false;
-    HeldCommand command{m_index, m_tongdao};
+    SentCommand command;
+    command.index = m_index;
+    command.tongdao = m_tongdao;
     if ((command.field = switchedField(record(), code)))
         command.before = *command.field;
     return settle(MainWindow::getInstance()->sendLightOpen(m_tongdao, m_index, code, on), command);
@@ -147,7 +163,9 @@ bool ShownController::sendValue(int code, int value) const
 {
     if (!isAnswering())
         return false;
-    HeldCommand command{m_index, m_tongdao};
+    SentCommand command;
+    command.index = m_index;
+    command.tongdao = m_tongdao;
     if (code == Wire::ClearAlarms)
         command.field = &smallDevBaojingStates[m_tongdao][m_index];
     else if ((command.lastSent = lastSentBrightness(m_index, m_tongdao, code)))

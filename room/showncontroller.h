@@ -28,8 +28,8 @@ public:
     bool isAnswering() const;
     // False when nothing was sent: the port is not open, its line takes no bytes, or the controller
     // does not answer. The caller then leaves its control and the record as they were. A frame that
-    // waits for a reply on the line and is then dropped takes the record back, and the dashboard
-    // tells the person (Devices::commandDropped).
+    // never reaches the line (held for a poll's reply, or still in the port's buffer, when the port
+    // hangs up) takes the record back, and the dashboard tells the person (Devices::commandDropped).
     bool sendSwitch(int code, bool on) const;
     bool sendValue(int code, int value) const;
     // Lets the dashboard's tile of this appliance follow a change of the record.
