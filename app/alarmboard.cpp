@@ -29,7 +29,15 @@ void AlarmBoard::setHeading(const QString &text)
     heading->setText(text);
 }
 
-// Lines are made as they are first needed and kept: an alarm list changes a few times a day.
+// Every line the board has room for is made at once, hidden: a panel that runs for years keeps the
+// same widgets from its first minute on.
+void AlarmBoard::setShownLines(int count)
+{
+    shownLines = count;
+    while (lineButtons.size() < shownLines)
+        addLineButton()->hide();
+}
+
 QPushButton *AlarmBoard::addLineButton()
 {
     auto *button = new QPushButton(this);

@@ -21,7 +21,7 @@ public:
     explicit AlarmBoard(QWidget *parent = nullptr);
 
     void setHeading(const QString &heading);
-    void setShownLines(int count) { shownLines = count; }
+    void setShownLines(int count);
     void showAlarms(const QVector<HouseAlarms::Raised> &alarms);
 
     // The heading and the lines as a person reads them, a line each.

@@ -49,6 +49,11 @@ QRect noticePlace(const QWidget *screen)
 }
 } // namespace
 
+void prepareCommandNotice(QWidget *screen)
+{
+    noticeOf(screen)->hide();
+}
+
 void showCommandNotSent(QWidget *screen, int tongdao, int index)
 {
     if (!screen)

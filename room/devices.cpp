@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 const QString onoffQss1 = QStringLiteral("border-image: url(:/swon.png);outline: none;");
@@ -66,6 +67,12 @@ void keepBusyBackgroundCopies(Ui::Devices *ui)
     for (const QLabel *icon : {ui->label_jg0, ui->label_jg1, ui->label_jg2, ui->label_jg3, ui->label_jg4})
         iconRow |= icon->geometry();
     new BackgroundStrips(ui->frame, {ui->label_datetime->geometry(), iconRow});
+}
+
+std::array<QWidget *, 5> applianceScreens()
+{
+    return {Aircond::getInstance(), Curtain::getInstance(), Light1::getInstance(), Tv::getInstance(),
+            Wind::getInstance()};
 }
 
 // Hiding first makes show() raise a screen that is already visible.
@@ -127,6 +134,9 @@ void Devices::initItems()
     if (showsController())
         loadTiles(shownRecord());
     createApplianceScreens();
+    prepareCommandNotice(this);
+    for (QWidget *screen : applianceScreens())
+        prepareCommandNotice(screen);
 }
 
 void Devices::createScreens()
@@ -217,11 +227,8 @@ void Devices::setTongdao(int newTongdao)
 
 void Devices::closeApplianceScreens()
 {
-    Aircond::getInstance()->hide();
-    Curtain::getInstance()->hide();
-    Light1::getInstance()->hide();
-    Tv::getInstance()->hide();
-    Wind::getInstance()->hide();
+    for (QWidget *screen : applianceScreens())
+        screen->hide();
 }
 
 // A device tile has just chosen the controller through setIndex and setTongdao.
@@ -314,9 +321,7 @@ void Devices::commandDropped(int index, int tongdao)
     instance->reloadTiles(AllTiles);
     updateAllSubDevs();
     QWidget *inFront = instance;
-    for (QWidget *screen : std::initializer_list<QWidget *>{Aircond::getInstance(), Curtain::getInstance(),
-                                                            Light1::getInstance(), Tv::getInstance(),
-                                                            Wind::getInstance()}) {
+    for (QWidget *screen : applianceScreens()) {
         if (screen->isVisible())
             inFront = screen;
     }
