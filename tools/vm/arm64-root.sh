@@ -93,7 +93,8 @@ echo "arm64-root: first boot installed the packages in $((SECONDS - start)) s" >
 partial="$root.partial"
 rm -rf "$partial"
 mkdir -p "$work/mnt" "$partial"
-mount -o loop,ro "$work/disk.img" "$work/mnt"
+# Read-write: the journal the guest's power-off left may need replaying.
+mount -o loop "$work/disk.img" "$work/mnt"
 timeout 600 cp -a "$work/mnt/." "$partial/"
 umount "$work/mnt"
 rm -rf "$partial/lost+found"
