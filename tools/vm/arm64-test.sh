@@ -58,6 +58,13 @@ timeout 600 cp -a "$cached" "$root"
 cp "$deb" "$root/root/panel.deb"
 install -m 755 tests/system/late-display "$root/usr/local/sbin/late-display"
 install -D -m 644 tests/system/70-arm64-uarts.rules "$root/etc/udev/rules.d/70-arm64-uarts.rules"
+# As tools/vm/system-test.sh gives the amd64 guest: the same package under a higher version, for the
+# upgrade over the running panel, and another account's lock on bus 0's port.
+dpkg-deb -R "$deb" "$work/repack"
+sed -i 's/^Version: .*/&+1/' "$work/repack/DEBIAN/control"
+dpkg-deb --root-owner-group -b "$work/repack" "$root/var/tmp/panel-upgrade.deb" >/dev/null
+rm -rf "$work/repack"
+install -D -m 644 tests/system/foreign-lock.conf "$root/etc/tmpfiles.d/foreign-lock.conf"
 install -m 644 tests/system/late-display.service "$root/etc/systemd/system/"
 mkdir -p "$root/etc/systemd/system/multi-user.target.wants"
 ln -s /etc/systemd/system/late-display.service "$root/etc/systemd/system/multi-user.target.wants/"
