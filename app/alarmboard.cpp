@@ -52,7 +52,7 @@ QPushButton *AlarmBoard::addLineButton()
     return button;
 }
 
-void AlarmBoard::showAlarms(const QVector<HouseAlarms::Raised> &alarms)
+void AlarmBoard::showAlarms(const QVector<ControllerStates::Raised> &alarms)
 {
     shown = alarms;
     const int lineCount = qMin(alarms.size(), shownLines);

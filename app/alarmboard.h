@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/housealarms.h"
+#include "bus/controllerstates.h"
 
 #include <QFrame>
 #include <QVector>
@@ -22,7 +22,7 @@ public:
 
     void setHeading(const QString &heading);
     void setShownLines(int count);
-    void showAlarms(const QVector<HouseAlarms::Raised> &alarms);
+    void showAlarms(const QVector<ControllerStates::Raised> &alarms);
 
     // The heading and the lines as a person reads them, a line each.
     QString text() const;
@@ -45,6 +45,6 @@ private:
     QLabel *heading = nullptr;
     QVector<QPushButton *> lineButtons;
     QLabel *more = nullptr;
-    QVector<HouseAlarms::Raised> shown;
+    QVector<ControllerStates::Raised> shown;
     int shownLines = 1;
 };

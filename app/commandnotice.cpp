@@ -1,7 +1,7 @@
 #include "app/commandnotice.h"
 
 #include "app/alarmboard.h"
-#include "bus/housealarms.h"
+#include "bus/controllerstates.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -59,7 +59,7 @@ void showCommandNotSent(QWidget *screen, int tongdao, int index)
     if (!screen)
         return;
     QLabel *label = noticeOf(screen);
-    if (HouseAlarms::instance()->isSilent(index, tongdao))
+    if (ControllerStates::instance()->isSilent(index, tongdao))
         label->setText(QStringLiteral("通道%1  Control - %2 无应答，未发送").arg(tongdao + 1).arg(index));
     else
         label->setText(QStringLiteral("没有可用串口%1，未发送").arg(tongdao + 1));

@@ -4,7 +4,7 @@
 #include "app/alarmboard.h"
 #include "bus/screeninstance.h"
 #include "bus/buscontrol.h"
-#include "bus/housealarms.h"
+#include "bus/controllerstates.h"
 #include "room/devices.h"
 
 namespace {
@@ -25,8 +25,8 @@ Home::Home(QWidget *parent)
     setFramelessFlags(this);
     ui->alarmBoard->setHeading(QStringLiteral("警报："));
     ui->alarmBoard->setShownLines(ShownAlarmLines);
-    connect(HouseAlarms::instance(), &HouseAlarms::changed, this, &Home::showHouseAlarms);
-    showHouseAlarms();
+    connect(ControllerStates::instance(), &ControllerStates::changed, this, &Home::showControllerStates);
+    showControllerStates();
 }
 
 Home::~Home()
@@ -56,9 +56,9 @@ void Home::on_pushButton_2_clicked()
 
 // Every controller in alarm, wherever it is: the panel's way back to an alarm on a bus or in a room
 // that is not in view.
-void Home::showHouseAlarms()
+void Home::showControllerStates()
 {
-    ui->alarmBoard->showAlarms(HouseAlarms::instance()->raised());
+    ui->alarmBoard->showAlarms(ControllerStates::instance()->raised());
 }
 
 // Straight to the room touched: its dashboard, icons blinking.

@@ -29,7 +29,7 @@ private slots:
 private:
     explicit Home(QWidget *parent = nullptr);
 
-    void showHouseAlarms();
+    void showControllerStates();
 
     Ui::home *ui = nullptr;
 };

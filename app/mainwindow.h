@@ -1,7 +1,7 @@
 #pragma once
 
+#include "bus/commands.h"
 #include "bus/screeninstance.h"
-#include "bus/serialports.h"
 #include "bus/wire.h"
 
 #include <QMainWindow>
@@ -13,8 +13,7 @@ namespace Ui {
 class MainWindow;
 }
 
-// The full-screen start picture, and the panel's link to the appliances: every command frame the
-// screens send goes through sendLightOpen() or sendLight().
+// The full-screen start picture. It opens the four bus ports when it is made.
 class MainWindow : public QMainWindow, public OneInstance<MainWindow>
 {
     Q_OBJECT
@@ -27,12 +26,16 @@ public:
     // The port of a channel; anything but 1, 2 or 3 gives channel 0's port.
     static QSerialPort *getCom(int channel);
 
-    // Refused when the frame's port is not open or its line takes no bytes, and then the caller
-    // must not show the command as done; a held frame may still be dropped (HeldFrames).
-    FrameFate sendLightOpen(int tongdao, int index, int code, bool on);
-    FrameFate sendLight(int tongdao, int index, int code, int value);
-
-    Wire::CommandFrame commandFrame(int tongdao) const { return cmdFrame[tongdao]; }
+    // Switch and value commands under their first names: Commands fills and writes the frame.
+    CommandResult sendLightOpen(int tongdao, int index, int code, bool on)
+    {
+        return Commands::instance()->sendSwitch(tongdao, index, code, on);
+    }
+    CommandResult sendLight(int tongdao, int index, int code, int value)
+    {
+        return Commands::instance()->sendValue(tongdao, index, code, value);
+    }
+    Wire::CommandFrame commandFrame(int tongdao) const { return Commands::instance()->frame(tongdao); }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -43,13 +46,10 @@ private slots:
 private:
     explicit MainWindow(QWidget *parent = nullptr);
 
-    void showHouseAlarms();
+    void showControllerStates();
     void openPorts();
-    void connectRoomToBus();
     void warnAboutClosedPorts();
     void warnAboutClosedPort(const QVector<int> &channels);
-    FrameFate writeCommandFrame(int tongdao);
 
     Ui::MainWindow *ui = nullptr;
-    Wire::CommandFrame cmdFrame[ChannelCount];
 };

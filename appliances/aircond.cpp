@@ -154,22 +154,15 @@ void Aircond::stepTemperature(int step)
     if (!shown.isValid())
         return;
     shown.record().airTemp = static_cast<unsigned char>(tempValue);
-    shown.refreshDashboardTile(Devices::AirTile);
+    shown.showRecordChanged(this);
 }
 
 void Aircond::on_btn_onoff_clicked(bool checked)
 {
-    const ShownController shown = ShownController::current();
-    if (shown.isValid() && !shown.sendSwitch(Wire::AirConditioner, checked)) {
+    if (isRefused(ShownController::current().switchAppliance(Wire::AirConditioner, checked, this)))
         ui->btn_onoff->setChecked(!checked);
-        showCommandNotSent(this, shown.tongdao(), shown.index());
-        return;
-    }
-    setOnoffStyle(checked);
-    if (!shown.isValid())
-        return;
-    shown.record().airOn = checked ? 1 : 0;
-    shown.refreshDashboardTile(Devices::AirTile);
+    else
+        setOnoffStyle(checked);
 }
 
 // The speed is only shown: a move by the user restyles the slider and sends nothing.

@@ -74,16 +74,9 @@ void Curtain::showCaption(bool open)
 
 void Curtain::sendCurtain(bool open)
 {
-    const ShownController shown = ShownController::current();
-    if (!shown.isValid())
-        return;
-    if (!shown.sendSwitch(Wire::Curtain, open)) {
-        showCommandNotSent(this, shown.tongdao(), shown.index());
-        return;
-    }
-    showCaption(open);
-    shown.record().curtainOn = open ? 1 : 0;
-    shown.refreshDashboardTile(Devices::CurtainTile);
+    const CommandResult result = ShownController::current().switchAppliance(Wire::Curtain, open, this);
+    if (result != CommandResult::NoController && !isRefused(result))
+        showCaption(open);
 }
 
 // The slider is never shown (no speed reaches the controller), so its look never changes.

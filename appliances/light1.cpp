@@ -228,18 +228,9 @@ void Light1::switchClicked(int circuit, bool checked)
 bool Light1::sendSwitch(int circuit, bool checked)
 {
     const ShownController shown = ShownController::current();
-    if (!shown.isValid())
-        return true;
-    const Wiring &wire = wiring[circuit];
-    qDebug("%s: %d", wire.switchSlot, checked ? 1 : 0);
-    if (!shown.sendSwitch(wire.code, checked)) {
-        showCommandNotSent(this, shown.tongdao(), shown.index());
-        return false;
-    }
-    shown.record().*wire.onField = checked ? 1 : 0;
-    if (circuit == Main)
-        shown.refreshDashboardTile(Devices::LightTile);
-    return true;
+    if (shown.isValid())
+        qDebug("%s: %d", wiring[circuit].switchSlot, checked ? 1 : 0);
+    return !isRefused(shown.switchAppliance(wiring[circuit].code, checked, this));
 }
 
 // The value counts at release only. It goes out when it differs from what this screen last sent or
@@ -252,19 +243,14 @@ void Light1::dimmerReleased(int circuit)
         return;
     const Wiring &wire = wiring[circuit];
     const int value = dimmers[circuit]->value();
-    int &lastSent = lightBright[shown.tongdao()][shown.index()][lastSentSlot(wire.code)];
-    unsigned char &brightness = shown.record().*wire.brightnessField;
-    if (value != lastSent || value != brightness) {
-        qDebug("%s: %d", wire.releaseSlot, value);
-        if (!shown.sendValue(wire.code, value)) {
-            // Back to what the controller holds, as nothing reached it.
-            dimmers[circuit]->setValue(brightness);
-            showCommandNotSent(this, shown.tongdao(), shown.index());
-            return;
-        }
-        lastSent = value;
-    }
-    brightness = static_cast<unsigned char>(value);
+    const int lastSent = lightBright[shown.tongdao()][shown.index()][lastSentSlot(wire.code)];
+    const unsigned char brightness = shown.record().*wire.brightnessField;
+    if (value == lastSent && value == brightness)
+        return;
+    qDebug("%s: %d", wire.releaseSlot, value);
+    // Refused, it goes back to what the controller holds, as nothing reached it.
+    if (isRefused(shown.setValue(wire.code, value, this)))
+        dimmers[circuit]->setValue(brightness);
 }
 
 void Light1::on_hs_main_valueChanged(int value)

@@ -95,17 +95,10 @@ void Tv::setOnoffStyle(bool on)
 void Tv::on_btn_onoff_clicked(bool checked)
 {
     qDebug("on_btn_onoff_clicked %d", checked ? 1 : 0);
-    const ShownController shown = ShownController::current();
-    if (shown.isValid() && !shown.sendSwitch(Wire::Television, checked)) {
+    if (isRefused(ShownController::current().switchAppliance(Wire::Television, checked, this)))
         ui->btn_onoff->setChecked(!checked);
-        showCommandNotSent(this, shown.tongdao(), shown.index());
-        return;
-    }
-    setOnoffStyle(checked);
-    if (!shown.isValid())
-        return;
-    shown.record().tvOn = checked ? 1 : 0;
-    shown.refreshDashboardTile(Devices::TvTile);
+    else
+        setOnoffStyle(checked);
 }
 
 void Tv::on_vs_vol_valueChanged(int value)

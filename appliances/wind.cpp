@@ -67,17 +67,10 @@ void Wind::updateItems()
 void Wind::on_btn_onoff_clicked(bool checked)
 {
     qDebug("on_btn_onoff_clicked %d", checked ? 1 : 0);
-    const ShownController shown = ShownController::current();
-    if (shown.isValid() && !shown.sendSwitch(Wire::Fan, checked)) {
+    if (isRefused(ShownController::current().switchAppliance(Wire::Fan, checked, this)))
         ui->btn_onoff->setChecked(!checked);
-        showCommandNotSent(this, shown.tongdao(), shown.index());
-        return;
-    }
-    setOnoffStyle(checked);
-    if (!shown.isValid())
-        return;
-    shown.record().windOn = checked ? 1 : 0;
-    shown.refreshDashboardTile(Devices::WindTile);
+    else
+        setOnoffStyle(checked);
 }
 
 void Wind::on_btn_return_clicked()

@@ -7,10 +7,10 @@
 #include "bus/serialports.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
-#include "bus/housealarms.h"
+#include "bus/controllerstates.h"
 #include "bus/pollcycle.h"
-#include "bus/roomlink.h"
 #include "bus/wire.h"
+#include "room/devices.h"
 
 #include <QDateTime>
 #include <QPushButton>
@@ -98,7 +98,7 @@ BusControl::BusControl(QWidget *parent)
     readTimer->setObjectName(QStringLiteral("readTimer"));
     connect(pollTimer, &QTimer::timeout, this, &BusControl::sendCommand);
     connect(readTimer, &QTimer::timeout, this, &BusControl::readMyCom);
-    connect(HouseAlarms::instance(), &HouseAlarms::changed, this, &BusControl::showChannelButtons);
+    connect(ControllerStates::instance(), &ControllerStates::changed, this, &BusControl::showChannelButtons);
     pollTimer->start(PollIntervalMs);
 }
 
@@ -162,7 +162,7 @@ void BusControl::showChannelButtons()
         const bool shown = offerChoice && wired[channel];
         button->setEnabled(shown);
         button->setVisible(shown);
-        if (!HouseAlarms::instance()->channelInAlarm(channel))
+        if (!ControllerStates::instance()->channelInAlarm(channel))
             setQssOpen(button, channel == shownChannel);
         else
             setStyleSheetIfChanged(button, channel == shownChannel ? channelAlarmSelectedQss : channelAlarmQss);
@@ -191,7 +191,7 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
     if (state != LinkNormal && state != LinkAlarm && state != LinkOffline)
         return;
 
-    const unsigned char shownAlarm = HouseAlarms::instance()->latched(index, tongdao) | (state == LinkAlarm ? alarm : 0);
+    const unsigned char shownAlarm = ControllerStates::instance()->latched(index, tongdao) | (state == LinkAlarm ? alarm : 0);
     if (shownAlarm != 0) {
         setTextIfChanged(labelState, alarmText(shownAlarm) + (state == LinkOffline ? QStringLiteral("断线\n") : QString()));
         showLook(labelState, alarmQss);
@@ -205,7 +205,7 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
         showLook(labelState, offlineQss);
         showLook(labelIdx, offlineQss);
     }
-    RoomLink::instance()->tellLinkState(index, tongdao, state, alarm);
+    Devices::updateConnState(index, tongdao, state, alarm);
 }
 
 void BusControl::setCovered(bool on)
@@ -289,20 +289,18 @@ void BusControl::handleReplies(const std::array<QByteArray, ChannelCount> &repli
         handleReply(channel, replies[channel]);
 }
 
-// The tables and the house's alarms first, then the tile, which tells the dashboard.
+// The tables and the controller's state first, then the tile, which tells the dashboard.
 void BusControl::handleReply(int channel, const QByteArray &reply)
 {
     const int index = pollIndex(channel);
     const PollCycle::Outcome outcome = PollCycle::judgeRead(reply, index, unansweredPolls(channel));
     if (outcome.storeAlarm)
         smallDevBaojingStates[channel][index] = outcome.alarm;
-    if (outcome.state == LinkNormal || outcome.state == LinkAlarm)
-        HouseAlarms::instance()->report(index, channel, outcome.alarm);
-    else if (outcome.state == LinkOffline)
-        HouseAlarms::instance()->markSilent(index, channel);
+    ControllerStates *states = ControllerStates::instance();
+    states->judge(index, channel, outcome.state, outcome.alarm);
     if (outcome.storeRecord) {
         Wire::copyFullReply(reply, smallDevInfos[channel][index]);
-        RoomLink::instance()->tellReport(index, channel);
+        states->recordReplaced(index, channel);
     }
     if (outcome.state != LinkRequesting)
         setItemState(index, channel, outcome.state, outcome.alarm, 0);

@@ -1,6 +1,6 @@
 #include "bus/devicetables.h"
 
-#include "bus/housealarms.h"
+#include "bus/controllerstates.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,8 +28,6 @@ const char *const stateName[4] = {
     "设备断线",
 };
 
-DashboardLinkState dashboardLinkStates[ChannelCount][DevicesPerChannel];
-
 void resetDeviceTables()
 {
     std::memset(smallDevInfos, 0, sizeof smallDevInfos);
@@ -41,7 +39,5 @@ void resetDeviceTables()
     }
     searchIndex = searchIndex2 = searchIndex3 = searchIndex4 = 0;
     retry1 = retry2 = retry3 = retry4 = 0;
-    for (auto &channel : dashboardLinkStates)
-        std::fill(std::begin(channel), std::end(channel), DashboardLinkState{});
-    HouseAlarms::instance()->reset();
+    ControllerStates::instance()->reset();
 }

@@ -26,16 +26,5 @@ extern int retry4;
 extern unsigned char devAddress[DevicesPerChannel];
 extern const char *const stateName[4];
 
-// The last link state the bus passed on to the dashboard for a controller: normal, alarm (with its
-// alarm byte) or offline. Kept for every controller, shown or not, so that a controller picked later
-// shows its state at once instead of the look the previous one left behind.
-struct DashboardLinkState
-{
-    bool known = false;
-    int state = LinkOffline;
-    unsigned char alarmBits = 0;
-};
-extern DashboardLinkState dashboardLinkStates[ChannelCount][DevicesPerChannel];
-
 // Back to the values of a fresh start, with the set temperature the main window gives every record.
 void resetDeviceTables();

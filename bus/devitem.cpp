@@ -1,7 +1,7 @@
 #include "bus/devitem.h"
 #include "ui_devitem.h"
 
-#include "bus/roomlink.h"
+#include "room/devices.h"
 
 namespace {
 // Until its controller's first poll a tile says nothing: the form's placeholder is an alarm caption
@@ -53,5 +53,5 @@ void DevItem::on_btn_img_clicked()
 {
     if (!open)
         return;
-    RoomLink::instance()->choose(index, tongdao);
+    Devices::openController(index, tongdao);
 }

@@ -42,20 +42,10 @@ constexpr int RippleSize = 40;
 // The alarm panel under the tiles has room for this many lines besides its heading.
 constexpr int ShownOtherAlarmLines = 2;
 
-// Only these states say something about a controller worth showing later; a pending poll does not.
-void rememberLinkState(int index, int tongdao, int state, unsigned char alarmBits)
-{
-    if (!isController(index, tongdao))
-        return;
-    if (state != LinkNormal && state != LinkAlarm && state != LinkOffline)
-        return;
-    dashboardLinkStates[tongdao][index] = {true, state, alarmBits};
-}
-
 template <typename Screen>
-void reloadIfShown(Screen *screen)
+void reloadIfShown(Screen *screen, const QWidget *except)
 {
-    if (!screen->isHidden())
+    if (!screen->isHidden() && screen != except)
         screen->updateItems();
 }
 
@@ -97,8 +87,10 @@ Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
     initItems();
     ui->alarmBoard->setHeading(QStringLiteral("其他房间警报："));
     ui->alarmBoard->setShownLines(ShownOtherAlarmLines);
-    connect(HouseAlarms::instance(), &HouseAlarms::changed, this, &Devices::showOtherAlarms);
-    connect(HouseAlarms::instance(), &HouseAlarms::controllerChanged, this, &Devices::followLatchedAlarm);
+    connect(ControllerStates::instance(), &ControllerStates::changed, this, &Devices::showOtherAlarms);
+    connect(ControllerStates::instance(), &ControllerStates::controllerChanged, this, &Devices::followLatchedAlarm);
+    connect(ControllerStates::instance(), &ControllerStates::recordReported, this, &Devices::controllerReported);
+    connect(Commands::instance(), &Commands::dropped, this, &Devices::commandDropped);
     showOtherAlarms();
 }
 
@@ -250,11 +242,11 @@ void Devices::showOtherAlarms()
     ui->alarmBoard->showAlarms(otherAlarms());
 }
 
-QVector<HouseAlarms::Raised> Devices::otherAlarms() const
+QVector<ControllerStates::Raised> Devices::otherAlarms() const
 {
-    QVector<HouseAlarms::Raised> alarms = HouseAlarms::instance()->raised();
+    QVector<ControllerStates::Raised> alarms = ControllerStates::instance()->raised();
     alarms.erase(std::remove_if(alarms.begin(), alarms.end(),
-                                [this](const HouseAlarms::Raised &alarm) {
+                                [this](const ControllerStates::Raised &alarm) {
                                     return alarm.index == index && alarm.tongdao == tongdao;
                                 }),
                  alarms.end());
@@ -328,13 +320,13 @@ void Devices::commandDropped(int index, int tongdao)
     showCommandNotSent(inFront, tongdao, index);
 }
 
-void Devices::updateAllSubDevs()
+void Devices::updateAllSubDevs(const QWidget *except)
 {
-    reloadIfShown(Aircond::getInstance());
-    reloadIfShown(Curtain::getInstance());
-    reloadIfShown(Light1::getInstance());
-    reloadIfShown(Tv::getInstance());
-    reloadIfShown(Wind::getInstance());
+    reloadIfShown(Aircond::getInstance(), except);
+    reloadIfShown(Curtain::getInstance(), except);
+    reloadIfShown(Light1::getInstance(), except);
+    reloadIfShown(Tv::getInstance(), except);
+    reloadIfShown(Wind::getInstance(), except);
 }
 
 // Checking the switch from here emits no click, so it sends nothing.
@@ -347,47 +339,37 @@ void Devices::setOnoffStyle(QLabel *label, QPushButton *button, bool on)
 }
 
 // The frame goes out before the switch is restyled: re-polishing it takes longer than the write,
-// and the new look is painted only after this returns either way. A frame that could not leave
-// leaves the switch and the record as they were.
-void Devices::switchAppliance(QLabel *label, QPushButton *button, int code, unsigned char SmallDevInfo::*field,
-                              bool checked)
+// and the new look is painted only after this returns either way. A refused command leaves the
+// switch as it was.
+void Devices::switchAppliance(QLabel *label, QPushButton *button, int code, bool checked)
 {
-    if (showsController() && !shown().sendSwitch(code, checked)) {
-        setOnoffStyle(label, button, !checked);
-        showCommandNotSent(this, tongdao, index);
-        return;
-    }
-    setOnoffStyle(label, button, checked);
-    if (showsController()) {
-        shownRecord().*field = checked ? 1 : 0;
-        // An appliance screen open beside the tiles shows the same switch.
-        updateAllSubDevs();
-    }
+    const bool refused = isRefused(shown().switchAppliance(code, checked, this));
+    setOnoffStyle(label, button, refused ? !checked : checked);
 }
 
 void Devices::on_btn_air_onoff_clicked(bool checked)
 {
-    switchAppliance(ui->label_air_onoff, ui->btn_air_onoff, Wire::AirConditioner, &SmallDevInfo::airOn, checked);
+    switchAppliance(ui->label_air_onoff, ui->btn_air_onoff, Wire::AirConditioner, checked);
 }
 
 void Devices::on_btn_tv_onoff_clicked(bool checked)
 {
-    switchAppliance(ui->label_tv_onoff, ui->btn_tv_onoff, Wire::Television, &SmallDevInfo::tvOn, checked);
+    switchAppliance(ui->label_tv_onoff, ui->btn_tv_onoff, Wire::Television, checked);
 }
 
 void Devices::on_btn_light_onoff_clicked(bool checked)
 {
-    switchAppliance(ui->label_light_onoff, ui->btn_light_onoff, Wire::MainLight, &SmallDevInfo::mainOn, checked);
+    switchAppliance(ui->label_light_onoff, ui->btn_light_onoff, Wire::MainLight, checked);
 }
 
 void Devices::on_btn_curtain_onoff_clicked(bool checked)
 {
-    switchAppliance(ui->label_curtain_onoff, ui->btn_curtain_onoff, Wire::Curtain, &SmallDevInfo::curtainOn, checked);
+    switchAppliance(ui->label_curtain_onoff, ui->btn_curtain_onoff, Wire::Curtain, checked);
 }
 
 void Devices::on_btn_wind_onoff_clicked(bool checked)
 {
-    switchAppliance(ui->label_wind_onoff, ui->btn_wind_onoff, Wire::Fan, &SmallDevInfo::windOn, checked);
+    switchAppliance(ui->label_wind_onoff, ui->btn_wind_onoff, Wire::Fan, checked);
 }
 
 void Devices::on_btn_air_clicked()
@@ -419,13 +401,8 @@ void Devices::on_btn_wind_clicked()
 // the caption, the icons and this button back to the normal look.
 void Devices::on_btn_clean_clicked()
 {
-    if (!showsController())
-        return;
-    if (!shown().sendValue(Wire::ClearAlarms, 0)) {
-        showCommandNotSent(this, tongdao, index);
-        return;
-    }
-    smallDevBaojingStates[tongdao][index] = 0;
+    if (showsController())
+        shown().setValue(Wire::ClearAlarms, 0, this);
 }
 
 // The channel stays: the appliance screens test both for a shown controller.
@@ -438,9 +415,11 @@ void Devices::on_btn_return_clicked()
         timer->stop();
 }
 
+// The first verdict on any controller makes the dashboard and the appliance screens, hidden, so that
+// they are ready before anyone opens them.
 void Devices::updateConnState(int index, int tongdao, int state, unsigned char alarmBits)
 {
-    rememberLinkState(index, tongdao, state, alarmBits);
+    createScreens();
     if (!instance || index < 0 || index != instance->index || tongdao != instance->tongdao)
         return;
     instance->showLinkState(state, alarmBits);
@@ -450,7 +429,7 @@ void Devices::updateConnState(int index, int tongdao, int state, unsigned char a
 void Devices::showLinkState(int state, unsigned char alarmBits)
 {
     showConnCaption(state);
-    const unsigned char shownAlarm = HouseAlarms::instance()->latched(index, tongdao) | (state == LinkAlarm ? alarmBits : 0);
+    const unsigned char shownAlarm = ControllerStates::instance()->latched(index, tongdao) | (state == LinkAlarm ? alarmBits : 0);
     setWarnIcon(index, tongdao, shownAlarm == 0, shownAlarm);
 }
 
@@ -458,7 +437,7 @@ void Devices::followLatchedAlarm(int changedIndex, int changedTongdao)
 {
     if (!showsController() || changedIndex != index || changedTongdao != tongdao)
         return;
-    const unsigned char latched = HouseAlarms::instance()->latched(index, tongdao);
+    const unsigned char latched = ControllerStates::instance()->latched(index, tongdao);
     setWarnIcon(index, tongdao, latched == 0, latched);
 }
 
@@ -489,9 +468,9 @@ void Devices::showKnownLinkState()
     if (!showsController())
         return;
     clearWarnIcons();
-    const DashboardLinkState &known = dashboardLinkStates[tongdao][index];
-    if (known.known) {
-        showLinkState(known.state, known.alarmBits);
+    const ControllerStates *states = ControllerStates::instance();
+    if (states->isJudged(index, tongdao)) {
+        showLinkState(states->linkState(index, tongdao), states->latched(index, tongdao));
         return;
     }
     ui->label_conn->setText(QStringLiteral(".断线."));

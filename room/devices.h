@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/housealarms.h"
+#include "bus/controllerstates.h"
 #include "bus/screeninstance.h"
 #include "bus/smalldevinfo.h"
 #include "room/showncontroller.h"
@@ -53,8 +53,9 @@ public:
     static void updateConnState(int index, int tongdao, int state, unsigned char alarmBits);
     static void setWarnIcon(int index, int tongdao, bool clear, unsigned char alarmBits);
     static void updateItems_sub(int index, int tongdao, int kind);
-    // Every appliance screen that is visible reloads from the shown controller's record.
-    static void updateAllSubDevs();
+    // Every appliance screen that is visible, but the one that made the change, reloads from the
+    // shown controller's record.
+    static void updateAllSubDevs(const QWidget *except = nullptr);
     // An accepted full reply of a controller: the tiles and open appliance screens follow its record
     // when it is the one shown; any other controller changes nothing visible here.
     static void controllerReported(int index, int tongdao);
@@ -104,13 +105,12 @@ private:
     void loadTiles(const SmallDevInfo &record);
     void reloadTiles(int kind);
     void followRecord(QLabel *label, QPushButton *button, unsigned char field);
-    void switchAppliance(QLabel *label, QPushButton *button, int code, unsigned char SmallDevInfo::*field,
-                         bool checked);
+    void switchAppliance(QLabel *label, QPushButton *button, int code, bool checked);
 
     static void closeApplianceScreens();
     void showOtherAlarms();
     void followLatchedAlarm(int changedIndex, int changedTongdao);
-    QVector<HouseAlarms::Raised> otherAlarms() const;
+    QVector<ControllerStates::Raised> otherAlarms() const;
     void showLinkState(int state, unsigned char alarmBits);
     void showConnCaption(int state);
     void showKnownLinkState();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "bus/commands.h"
 #include "bus/smalldevinfo.h"
+
+class QWidget;
 
 // The controller the dashboard shows, read afresh for every action: the appliance screens keep no
 // controller of their own. The one way the screens reach a controller's record and its bus.
@@ -22,20 +25,23 @@ public:
     int index() const { return m_index; }
     int tongdao() const { return m_tongdao; }
 
-    // The calls below are for a valid controller only.
+    // The record of a valid controller.
     SmallDevInfo &record() const;
-    // False while the controller is judged disconnected: it gets no commands until it answers again.
-    bool isAnswering() const;
-    // False when nothing was sent: the port is not open, its line takes no bytes, or the controller
-    // does not answer. The caller then leaves its control and the record as they were. A frame that
-    // never reaches the line (held for a poll's reply, or still in the port's buffer, when the port
-    // hangs up) takes the record back, and the dashboard tells the person (Devices::commandDropped).
-    bool sendSwitch(int code, bool on) const;
-    bool sendValue(int code, int value) const;
-    // Lets the dashboard's tile of this appliance follow a change of the record.
-    void refreshDashboardTile(int kind) const;
+
+    // The one path from a touch to an appliance: the command goes to the bus, and when it is not
+    // refused the dashboard's tiles and the open appliance screens show it. Refused (no port, or the
+    // controller does not answer), nothing changes and the person is told on `screen`; the caller
+    // puts its control back. With no controller shown nothing is sent (NoController).
+    CommandResult switchAppliance(int code, bool on, QWidget *screen) const;
+    CommandResult setValue(int code, int value, QWidget *screen) const;
+
+    // Lets the dashboard's tiles and the open appliance screens other than `changedBy` follow a
+    // change of the record.
+    void showRecordChanged(const QWidget *changedBy) const;
 
 private:
+    CommandResult settle(CommandResult result, QWidget *screen) const;
+
     int m_index;
     int m_tongdao;
 };

@@ -7,6 +7,7 @@
 #include "appliances/wind.h"
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
+#include "bus/controllerstates.h"
 #include "room/devices.h"
 
 #include "messagelog.h"
@@ -767,8 +768,11 @@ void TestDevices::selectionShowsLastKnownState()
     Devices::updateConnState(0, 0, LinkAlarm, 0xF8);
     for (int icon = 0; icon < 5; ++icon)
         tick(icon);
-    if (state >= 0)
+    // As the poll cycle passes a verdict on: into the store, then to the dashboard.
+    if (state >= 0) {
+        ControllerStates::instance()->judge(2, 1, state, alarm);
         Devices::updateConnState(2, 1, state, alarm);
+    }
     QTest::mouseClick(button("btn_return"), Qt::LeftButton);
 
     select(2, 1);
@@ -782,7 +786,7 @@ void TestDevices::selectionShowsLastKnownState()
 
 void TestDevices::resetForgetsLinkStates()
 {
-    Devices::updateConnState(3, 3, LinkNormal, 0);
+    ControllerStates::instance()->judge(3, 3, LinkNormal, 0);
     resetDeviceTables();
     select(3, 3);
     QCOMPARE(label("label_conn")->text(), QStringLiteral(".断线."));

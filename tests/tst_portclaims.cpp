@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "bus/controllerstates.h"
 #include "bus/serialports.h"
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
@@ -176,6 +177,8 @@ void TestPortClaims::deviceFileThatAppearsLaterIsTakenIntoUse()
     QCOMPARE(terminals[MissingBus]->read(Wire::PollRequestSize),
              Wire::pollRequest(devAddress[*pollIndices[MissingBus]]));
     screen->readMyCom();
+    // Nothing answered on the bus while it was missing; controller 2 has answered since.
+    ControllerStates::instance()->report(2, MissingBus, 0);
     MainWindow::getInstance()->sendLightOpen(MissingBus, 2, Wire::Fan, true);
     QCOMPARE(terminals[MissingBus]->read(Wire::CommandFrameSize).toHex(' '), QByteArray("aa 02 07 01 00 00 ff"));
 }

@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
-#include "bus/housealarms.h"
+#include "bus/controllerstates.h"
 #include "bus/devitem.h"
 #include "bus/wire.h"
 #include "room/devices.h"
@@ -193,7 +193,7 @@ void TestReplyFaults::silentPolls()
     QFETCH(int, nextPolled);
 
     smallDevBaojingStates[Channel][Index] = 0x80;
-    HouseAlarms::instance()->report(Index, Channel, 0x80);
+    ControllerStates::instance()->report(Index, Channel, 0x80);
     screen->setItemState(Index, Channel, LinkAlarm, 0x80, 0);
     startTurn(Channel, Index);
     for (int poll = 0; poll < polls; ++poll) {
@@ -207,8 +207,8 @@ void TestReplyFaults::silentPolls()
     QCOMPARE(dashboardCaption(), disconnected ? QStringLiteral(".断线.") : QStringLiteral(".异常."));
     // Silence says nothing of the smoke: it stays on every display, marked while nobody answers.
     QVERIFY(!clearButton->isHidden());
-    QCOMPARE(HouseAlarms::instance()->latched(Index, Channel), 0x80);
-    QCOMPARE(HouseAlarms::instance()->isSilent(Index, Channel), disconnected);
+    QCOMPARE(ControllerStates::instance()->latched(Index, Channel), 0x80);
+    QCOMPARE(ControllerStates::instance()->isSilent(Index, Channel), disconnected);
     if (polls < 4)
         tick();
     QCOMPARE(*pollIndices[Channel], nextPolled);
@@ -240,12 +240,12 @@ void TestReplyFaults::damagedFullReply()
     QFETCH(Outcome, outcome);
 
     smallDevBaojingStates[Channel][Index] = 0x80;
-    HouseAlarms::instance()->report(Index, Channel, 0x80);
+    ControllerStates::instance()->report(Index, Channel, 0x80);
     const QByteArray tables = deviceTablesSnapshot();
     startTurn(Channel, Index);
     tick();
     read(Channel, reply);
-    QCOMPARE(HouseAlarms::instance()->latched(Index, Channel), 0x80);
+    QCOMPARE(ControllerStates::instance()->latched(Index, Channel), 0x80);
 
     if (outcome == Outcome::Offline) {
         QCOMPARE(caption(Channel, Index), smokeOffline);

@@ -20,7 +20,7 @@
 #include "bus/buscontrol.h"
 #include "bus/devicetables.h"
 #include "bus/devitem.h"
-#include "bus/housealarms.h"
+#include "bus/controllerstates.h"
 #include "room/devices.h"
 
 #include "modalboxes.h"
@@ -205,9 +205,9 @@ void checkDashboard(const Before &before, int channel, int polled, Verdict verdi
 
 // Every display of the house's alarms lists exactly the latched ones, "断线" where the controller
 // has not answered since.
-void checkHouseAlarms()
+void checkControllerStates()
 {
-    HouseAlarms *alarms = HouseAlarms::instance();
+    ControllerStates *alarms = ControllerStates::instance();
     int listed = 0;
     for (int channel = 0; channel < ChannelCount; ++channel) {
         for (int index = 0; index < DevicesPerChannel; ++index) {
@@ -310,7 +310,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         screens.bus->handleReplies(reads);
         for (int channel = 0; channel < ChannelCount; ++channel)
             checkChannel(before, channel, reads[channel]);
-        checkHouseAlarms();
+        checkControllerStates();
     }
     // Timers and posted events run as in the panel's own loop, so nothing piles up between inputs.
     QCoreApplication::processEvents();

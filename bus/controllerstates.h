@@ -1,22 +1,24 @@
 #pragma once
 
+#include "bus/linkstate.h"
 #include "bus/smalldevinfo.h"
 
 #include <QObject>
 #include <QStringList>
 #include <QVector>
 
-// Which controllers are in alarm, house-wide. The bus control screen shows one channel at a time and
-// the dashboard one controller, so every screen that must never let an alarm out of sight reads it
-// here and hears when it changes.
+// What every controller last reported, house-wide: its link state, its latched alarms, and whether
+// it has been judged at all since start-up. Set once per verdict of the poll cycle; every screen
+// (the bus control screen shows one channel at a time, the dashboard one controller) reads it here
+// and hears when it changes, so that no alarm is ever out of sight.
 //
 // An alarm latches: once a controller reports it, it stays until a good reply of that controller
 // reports it clear. Silence, a garbled reply or a lost port say nothing about the smoke in a room (a
 // fire that burns the bus cable is exactly that), so they only mark the controller as not answering.
-class HouseAlarms : public QObject
+class ControllerStates : public QObject
 {
     Q_OBJECT
-    Q_DISABLE_COPY(HouseAlarms)
+    Q_DISABLE_COPY(ControllerStates)
 
 public:
     struct Raised
@@ -28,13 +30,21 @@ public:
         bool silent;
     };
 
-    static HouseAlarms *instance();
+    static ControllerStates *instance();
 
-    // A good reply (short or full): its alarm byte is what the controller reports now.
+    // A verdict of the poll cycle: LinkNormal or LinkAlarm for a good reply (short or full), whose
+    // alarm byte is what the controller reports now; LinkOffline when it was judged disconnected, and
+    // its alarms stay, marked. A poll under way (LinkRequesting) is no verdict.
+    void judge(int index, int tongdao, int state, unsigned char alarmBits);
+    // A good reply, and a disconnection: judge() with LinkNormal or LinkAlarm, and with LinkOffline.
     void report(int index, int tongdao, unsigned char alarmBits);
-    // The controller was judged disconnected: its alarms stay, marked.
     void markSilent(int index, int tongdao);
+    // An accepted full reply is now the controller's record.
+    void recordReplaced(int index, int tongdao) { emit recordReported(index, tongdao); }
 
+    // A verdict since start-up; before it the link state says nothing.
+    bool isJudged(int index, int tongdao) const;
+    int linkState(int index, int tongdao) const;
     unsigned char latched(int index, int tongdao) const;
     // Judged disconnected, and no good reply since.
     bool isSilent(int index, int tongdao) const;
@@ -47,16 +57,27 @@ public:
 signals:
     // Something shown changed: an alarm raised or cleared, or the mark of a controller in alarm.
     void changed();
-    // Anything of this controller changed, its answering included.
+    // Anything of this controller changed, its link state and its answering included.
     void controllerChanged(int index, int tongdao);
+    // An accepted full reply is in the controller's record.
+    void recordReported(int index, int tongdao);
 
 private:
-    explicit HouseAlarms(QObject *parent = nullptr);
+    explicit ControllerStates(QObject *parent = nullptr);
 
     struct Controller
     {
+        bool judged = false;
+        int linkState = LinkOffline;
+        // Latched: what the last good reply reported.
         unsigned char alarmBits = 0;
         bool silent = false;
+
+        bool operator==(const Controller &other) const
+        {
+            return judged == other.judged && linkState == other.linkState && alarmBits == other.alarmBits
+                && silent == other.silent;
+        }
     };
     void set(int index, int tongdao, Controller now);
 
@@ -71,4 +92,4 @@ QStringList alarmKinds(unsigned char alarmBits);
 
 // One line of a list of alarms: "通道3  Control - 1  烟", with "断线" after it while the controller
 // does not answer.
-QString alarmLine(const HouseAlarms::Raised &alarm);
+QString alarmLine(const ControllerStates::Raised &alarm);

@@ -1,4 +1,4 @@
-#include "bus/housealarms.h"
+#include "bus/controllerstates.h"
 
 #include "bus/devicetables.h"
 
@@ -37,54 +37,73 @@ QStringList alarmKinds(unsigned char alarmBits)
     return kinds;
 }
 
-HouseAlarms::HouseAlarms(QObject *parent)
+ControllerStates::ControllerStates(QObject *parent)
     : QObject(parent)
 {
 }
 
 // No parent: it lives as long as the process, like the tables it stands beside.
-HouseAlarms *HouseAlarms::instance()
+ControllerStates *ControllerStates::instance()
 {
-    static auto *alarms = new HouseAlarms;
+    static auto *alarms = new ControllerStates;
     return alarms;
 }
 
-void HouseAlarms::report(int index, int tongdao, unsigned char alarmBits)
+void ControllerStates::judge(int index, int tongdao, int state, unsigned char alarmBits)
 {
-    set(index, tongdao, {alarmBits, false});
+    if (!isController(index, tongdao))
+        return;
+    if (state == LinkNormal || state == LinkAlarm)
+        set(index, tongdao, {true, state, alarmBits, false});
+    else if (state == LinkOffline)
+        set(index, tongdao, {true, LinkOffline, controllers[tongdao][index].alarmBits, true});
 }
 
-void HouseAlarms::markSilent(int index, int tongdao)
+void ControllerStates::report(int index, int tongdao, unsigned char alarmBits)
 {
-    if (isController(index, tongdao))
-        set(index, tongdao, {controllers[tongdao][index].alarmBits, true});
+    judge(index, tongdao, alarmBits != 0 ? LinkAlarm : LinkNormal, alarmBits);
 }
 
-void HouseAlarms::set(int index, int tongdao, Controller now)
+void ControllerStates::markSilent(int index, int tongdao)
+{
+    judge(index, tongdao, LinkOffline, 0);
+}
+
+void ControllerStates::set(int index, int tongdao, Controller now)
 {
     if (!isController(index, tongdao))
         return;
     Controller &was = controllers[tongdao][index];
-    if (was.alarmBits == now.alarmBits && was.silent == now.silent)
+    if (was == now)
         return;
-    const bool shownChanged = was.alarmBits != now.alarmBits || now.alarmBits != 0;
+    const bool shownChanged = was.alarmBits != now.alarmBits || (was.silent != now.silent && now.alarmBits != 0);
     was = now;
     emit controllerChanged(index, tongdao);
     if (shownChanged)
         emit changed();
 }
 
-unsigned char HouseAlarms::latched(int index, int tongdao) const
+bool ControllerStates::isJudged(int index, int tongdao) const
+{
+    return isController(index, tongdao) && controllers[tongdao][index].judged;
+}
+
+int ControllerStates::linkState(int index, int tongdao) const
+{
+    return isController(index, tongdao) ? controllers[tongdao][index].linkState : LinkOffline;
+}
+
+unsigned char ControllerStates::latched(int index, int tongdao) const
 {
     return isController(index, tongdao) ? controllers[tongdao][index].alarmBits : 0;
 }
 
-bool HouseAlarms::isSilent(int index, int tongdao) const
+bool ControllerStates::isSilent(int index, int tongdao) const
 {
     return isController(index, tongdao) && controllers[tongdao][index].silent;
 }
 
-bool HouseAlarms::channelInAlarm(int tongdao) const
+bool ControllerStates::channelInAlarm(int tongdao) const
 {
     if (!isChannel(tongdao))
         return false;
@@ -95,7 +114,7 @@ bool HouseAlarms::channelInAlarm(int tongdao) const
     return false;
 }
 
-QVector<HouseAlarms::Raised> HouseAlarms::raised() const
+QVector<ControllerStates::Raised> ControllerStates::raised() const
 {
     QVector<Raised> list;
     for (int tongdao = 0; tongdao < ChannelCount; ++tongdao) {
@@ -108,7 +127,7 @@ QVector<HouseAlarms::Raised> HouseAlarms::raised() const
     return list;
 }
 
-void HouseAlarms::reset()
+void ControllerStates::reset()
 {
     for (int tongdao = 0; tongdao < ChannelCount; ++tongdao) {
         for (int index = 0; index < DevicesPerChannel; ++index)
@@ -116,7 +135,7 @@ void HouseAlarms::reset()
     }
 }
 
-QString alarmLine(const HouseAlarms::Raised &alarm)
+QString alarmLine(const ControllerStates::Raised &alarm)
 {
     QString line = QStringLiteral("通道%1  Control - %2  %3")
                        .arg(alarm.tongdao + 1)
