@@ -1,7 +1,7 @@
 #include "app/cleanstop.h"
 #include "app/mainwindow.h"
 #include "app/servicenotifier.h"
-#include "bus/buscontrol.h"
+#include "screens/buscontrol.h"
 
 #include <QApplication>
 #include <QTextCodec>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "bus/commands.h"
-#include "bus/screeninstance.h"
-#include "bus/wire.h"
+#include "screens/shared/screeninstance.h"
+#include "wire/wire.h"
 
 #include <QMainWindow>
 #include <QVector>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bus/linkstate.h"
-#include "bus/smalldevinfo.h"
+#include "wire/linkstate.h"
+#include "wire/smalldevinfo.h"
 
 #include <QObject>
 #include <QStringList>

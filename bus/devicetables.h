@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bus/linkstate.h"
-#include "bus/smalldevinfo.h"
+#include "wire/linkstate.h"
+#include "wire/smalldevinfo.h"
 
 // What the panel knows of every controller, [channel][device index]. Plain globals: every reader and
 // writer runs on the GUI thread.

@@ -1,6 +1,6 @@
 #include "bus/serialports.h"
 
-#include "bus/wire.h"
+#include "wire/wire.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>

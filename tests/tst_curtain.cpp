@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
-#include "appliances/curtain.h"
+#include "screens/appliances/curtain.h"
 #include "bus/devicetables.h"
-#include "room/devices.h"
+#include "screens/devices.h"
 
 #include "messagelog.h"
 #include "paneltest.h"

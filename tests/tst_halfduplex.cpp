@@ -1,8 +1,8 @@
 #include "app/mainwindow.h"
 #include "bus/serialports.h"
-#include "bus/buscontrol.h"
+#include "screens/buscontrol.h"
 #include "bus/devicetables.h"
-#include "bus/wire.h"
+#include "wire/wire.h"
 
 #include "modalboxes.h"
 #include "paneltest.h"

@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
 #include "bus/controllerstates.h"
 #include "bus/serialports.h"
-#include "bus/buscontrol.h"
+#include "screens/buscontrol.h"
 #include "bus/devicetables.h"
-#include "bus/devitem.h"
+#include "screens/devitem.h"
 
 #include "messagelog.h"
 #include "modalboxes.h"

@@ -1,10 +1,10 @@
 #include "app/mainwindow.h"
 #include "bus/controllerstates.h"
 #include "bus/serialports.h"
-#include "bus/buscontrol.h"
+#include "screens/buscontrol.h"
 #include "bus/devicetables.h"
-#include "bus/devitem.h"
-#include "bus/wire.h"
+#include "screens/devitem.h"
+#include "wire/wire.h"
 
 #include "modalboxes.h"
 #include "paneltest.h"

@@ -1,7 +1,7 @@
-#include "app/home.h"
+#include "screens/home.h"
 #include "app/mainwindow.h"
 #include "app/servicenotifier.h"
-#include "bus/buscontrol.h"
+#include "screens/buscontrol.h"
 #include "bus/devicetables.h"
 
 #include "messagelog.h"

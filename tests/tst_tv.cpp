@@ -1,6 +1,6 @@
-#include "appliances/tv.h"
+#include "screens/appliances/tv.h"
 #include "bus/devicetables.h"
-#include "room/devices.h"
+#include "screens/devices.h"
 
 #include "busterminals.h"
 #include "messagelog.h"

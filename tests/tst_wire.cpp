@@ -1,4 +1,4 @@
-#include "bus/wire.h"
+#include "wire/wire.h"
 
 #include "replies.h"
 

@@ -12,7 +12,7 @@
 // timer is fired), so an input runs in microseconds rather than in 300 ms steps.
 
 #include "bus/serialports.h"
-#include "bus/wire.h"
+#include "wire/wire.h"
 
 #include "pseudoterminal.h"
 #include "replymodel.h"

@@ -7,9 +7,9 @@
 // is skipped; then one step per tick: a byte whose bits 0-3 say which channels' reads carry bytes;
 // then, per channel in the mask, a length byte and that many bytes (cut at the input's end).
 
-#include "bus/pollcycle.h"
-#include "bus/smalldevinfo.h"
-#include "bus/wire.h"
+#include "wire/pollcycle.h"
+#include "wire/smalldevinfo.h"
+#include "wire/wire.h"
 
 #include "replymodel.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/smalldevinfo.h"
+#include "wire/smalldevinfo.h"
 #include "pseudoterminal.h"
 
 #include <QByteArray>

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "bus/serialports.h"
-#include "bus/buscontrol.h"
+#include "screens/buscontrol.h"
 
 #include <QTextCodec>
 #include <QTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bus/smalldevinfo.h"
-#include "bus/wire.h"
+#include "wire/smalldevinfo.h"
+#include "wire/wire.h"
 
 #include <QByteArray>
 
