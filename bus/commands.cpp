@@ -158,9 +158,8 @@ void Commands::reset()
 
 CommandResult Commands::sendSwitch(int tongdao, int index, int code, bool on)
 {
-    const CommandResult refused = refusal(tongdao, index, "sendLightOpen");
-    if (refused != CommandResult::Sent)
-        return refused;
+    if (const std::optional<CommandResult> refused = refusal(tongdao, index, "sendLightOpen"))
+        return *refused;
     Wire::fillSwitchCommand(frames[tongdao], index, code, on);
     SentCommand command = switchCommand(index, tongdao, code);
     command.frame = Wire::toBytes(frames[tongdao]);
@@ -172,9 +171,8 @@ CommandResult Commands::sendSwitch(int tongdao, int index, int code, bool on)
 
 CommandResult Commands::sendValue(int tongdao, int index, int code, int value)
 {
-    const CommandResult refused = refusal(tongdao, index, "sendLight");
-    if (refused != CommandResult::Sent)
-        return refused;
+    if (const std::optional<CommandResult> refused = refusal(tongdao, index, "sendLight"))
+        return *refused;
     Wire::fillValueCommand(frames[tongdao], index, code, value);
     SentCommand command = valueCommand(index, tongdao, code);
     command.frame = Wire::toBytes(frames[tongdao]);
@@ -184,9 +182,9 @@ CommandResult Commands::sendValue(int tongdao, int index, int code, int value)
     return result;
 }
 
-// Sent when nothing stands in the way. A controller judged disconnected gets nothing until it
-// answers again: a frame to it would be shown as done while nobody hears it.
-CommandResult Commands::refusal(int tongdao, int index, const char *name) const
+// Nothing when the command may go. A controller judged disconnected gets nothing until it answers
+// again: a frame to it would be shown as done while nobody hears it.
+std::optional<CommandResult> Commands::refusal(int tongdao, int index, const char *name) const
 {
     if (!isChannel(tongdao)) {
         qDebug("~~~%s~~~: no channel %d, nothing sent", name, tongdao);
@@ -194,7 +192,7 @@ CommandResult Commands::refusal(int tongdao, int index, const char *name) const
     }
     if (isDeviceIndex(index) && ControllerStates::instance()->isSilent(index, tongdao))
         return CommandResult::NotAnswering;
-    return CommandResult::Sent;
+    return std::nullopt;
 }
 
 // The controller's new state comes back with its next poll reply. A port that is not open, or whose

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QVector>
 
+#include <optional>
+
 class QSerialPort;
 
 // What became of a command handed to the bus.
@@ -52,7 +54,7 @@ signals:
 private:
     explicit Commands(QObject *parent = nullptr);
 
-    CommandResult refusal(int tongdao, int index, const char *name) const;
+    std::optional<CommandResult> refusal(int tongdao, int index, const char *name) const;
     CommandResult write(int tongdao, const char *name);
     void takeBackDropped(QSerialPort *port, const QVector<QByteArray> &droppedFrames);
 

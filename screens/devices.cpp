@@ -119,6 +119,11 @@ int Devices::getTongdao()
     return instance ? instance->tongdao : -1;
 }
 
+bool Devices::isShown(int index, int tongdao)
+{
+    return instance && instance->showsController() && index == instance->index && tongdao == instance->tongdao;
+}
+
 void Devices::initItems()
 {
     createTimers();
@@ -300,7 +305,7 @@ void Devices::followRecord(QLabel *label, QPushButton *button, unsigned char fie
 
 void Devices::controllerReported(int index, int tongdao)
 {
-    if (!instance || !isController(index, tongdao) || index != instance->index || tongdao != instance->tongdao)
+    if (!isShown(index, tongdao))
         return;
     instance->reloadTiles(AllTiles);
     updateAllSubDevs();
@@ -308,7 +313,7 @@ void Devices::controllerReported(int index, int tongdao)
 
 void Devices::commandDropped(int index, int tongdao)
 {
-    if (!instance || !isController(index, tongdao) || index != instance->index || tongdao != instance->tongdao)
+    if (!isShown(index, tongdao))
         return;
     instance->reloadTiles(AllTiles);
     updateAllSubDevs();
@@ -420,7 +425,7 @@ void Devices::on_btn_return_clicked()
 void Devices::updateConnState(int index, int tongdao, int state, unsigned char alarmBits)
 {
     createScreens();
-    if (!instance || index < 0 || index != instance->index || tongdao != instance->tongdao)
+    if (!isShown(index, tongdao))
         return;
     instance->showLinkState(state, alarmBits);
 }
@@ -484,7 +489,7 @@ void Devices::setWarnIcon(int index, int tongdao, bool clear, unsigned char alar
         return;
     if (clear)
         instance->clearWarnIcons();
-    else if (index >= 0 && index == instance->index && tongdao == instance->tongdao)
+    else if (isShown(index, tongdao))
         instance->blinkWarnIcons(alarmBits);
 }
 

@@ -43,6 +43,8 @@ public:
     // The shown controller; -1 when there is none.
     static int getIndex();
     static int getTongdao();
+    // The dashboard exists and shows this controller.
+    static bool isShown(int index, int tongdao);
 
     // The dashboard, hidden and showing no controller, and the five appliance screens, hidden: made
     // when the bus first has something to tell the dashboard, or a tile is touched.
