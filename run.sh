@@ -7,8 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 tools/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target panel controller-sim
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$(nproc)" --target panel controller-sim
 
 shots_every=5
 shots_kept=50

@@ -33,7 +33,7 @@ done
 say() { echo "fb-run: $*" >&2; }
 
 "$root/tools/install-deps.sh" >&2
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" --preset default -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target panel panel-floor controller-sim >/dev/null
 panel="${BENCH_PANEL:-$build/panel}"
 floor="$build/bench/panel-floor"

@@ -44,7 +44,7 @@ say() { echo "bench: $*" >&2; }
 "$root/tools/install-deps.sh"
 [ -z "$perf_dir" ] || "$root/tools/install-missing.sh" linux-perf
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$root" --preset default -B "$build" >/dev/null
 fi
 targets=(panel panel-floor bench-probe)
 [ -n "${BENCH_SIM:-}" ] || targets+=(controller-sim)

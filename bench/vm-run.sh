@@ -31,7 +31,7 @@ say() { echo "vm-run: $*" >&2; }
 
 "$root/tools/install-deps.sh" >&2
 "$root/tools/install-vm-deps.sh" >&2
-[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" --preset default -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target panel panel-floor controller-sim >/dev/null
 rm -f "$build"/panel_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

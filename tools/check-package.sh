@@ -19,7 +19,7 @@ tools/install-missing.sh systemd
 
 step "package from $build_dir"
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --preset default -B "$build_dir" >/dev/null
 fi
 cmake --build "$build_dir" -j 2 --target panel
 rm -f "$build_dir"/panel_*.deb

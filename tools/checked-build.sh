@@ -7,8 +7,8 @@ cd "$root"
 build_dir="${BUILD_DIR:-build-checked}"
 tools/install-check-deps.sh
 if [ ! -f "$build_dir/build.ninja" ]; then
-    CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DPANEL_FUZZ=ON -DPANEL_BUILD_IMAGEGEN=OFF >/dev/null
+    # The preset "checked": clang (CC, CXX), PANEL_FUZZ=ON, PANEL_BUILD_IMAGEGEN=OFF.
+    cmake --preset checked -B "$build_dir" >/dev/null
 fi
 targets=()
 for target in "$@"; do

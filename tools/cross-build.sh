@@ -24,8 +24,8 @@ jobs=$(nproc)
 step() { printf '\n== %s (%s)\n' "$1" "$(date +%T)"; }
 
 step "configure $build_dir for arm64"
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake" >/dev/null
+# The preset "cross": the toolchain file cmake/aarch64-linux-gnu.cmake.
+cmake --preset cross -B "$build_dir" >/dev/null
 
 step "build"
 cmake --build "$build_dir" -j "$jobs"

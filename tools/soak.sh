@@ -13,7 +13,7 @@ build_dir="${BUILD_DIR:-build}"
 
 tools/install-deps.sh
 if [ ! -f "$build_dir/build.ninja" ] && [ ! -f "$build_dir/Makefile" ]; then
-    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --preset default -B "$build_dir" >/dev/null
 fi
 cmake --build "$build_dir" -j "$(nproc)" --target panel controller-sim panel-soak panel-objectcounts
 
