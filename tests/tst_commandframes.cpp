@@ -1,4 +1,6 @@
 #include "app/mainwindow.h"
+#include "bus/controllerstates.h"
+#include "bus/devicetables.h"
 #include "bus/serialports.h"
 
 #include "messagelog.h"
@@ -25,6 +27,7 @@ private slots:
     void valueCommand_data();
     void valueCommand();
     void commandKeepsOtherChannelsFrames();
+    void commandShowsInTheRecordUnlessRefused();
     void channelOutsideRangeSendsNothing_data();
     void channelOutsideRangeSendsNothing();
     void getComMapsChannels_data();
@@ -150,6 +153,25 @@ void TestCommandFrames::commandKeepsOtherChannelsFrames()
     QCOMPARE(window->commandFrame(3), before[2]);
     const Wire::CommandFrame expected = {0xAA, 3, 7, 1, 0, 0, 0xFF};
     QCOMPARE(window->commandFrame(1), expected);
+}
+
+// Every sender (a screen, the remote link) relies on it: a command that is not refused is in the
+// record at once; a controller judged disconnected gets no frame and its record stays.
+void TestCommandFrames::commandShowsInTheRecordUnlessRefused()
+{
+    resetDeviceTables();
+    QCOMPARE(Commands::instance()->sendSwitch(1, 2, Wire::Fan, true), CommandResult::Sent);
+    QCOMPARE(smallDevInfos[1][2].windOn, 1);
+    QCOMPARE(buses.channel(1).read(Wire::CommandFrameSize).toHex(' '), QByteArray("aa 02 07 01 00 00 ff"));
+
+    ControllerStates::instance()->markSilent(2, 1);
+    QCOMPARE(Commands::instance()->sendSwitch(1, 2, Wire::Fan, false), CommandResult::NotAnswering);
+    QCOMPARE(Commands::instance()->sendValue(1, 2, Wire::MainLight, 40), CommandResult::NotAnswering);
+    QCOMPARE(smallDevInfos[1][2].windOn, 1);
+    QCOMPARE(smallDevInfos[1][2].mainBright, 0);
+    QCOMPARE(othersReceived(-1), QByteArray());
+    QCOMPARE(MessageLog::matching(QStringLiteral("~~~sendLight")).size(), 1);
+    resetDeviceTables();
 }
 
 void TestCommandFrames::channelOutsideRangeSendsNothing_data()

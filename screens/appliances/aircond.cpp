@@ -1,7 +1,6 @@
 #include "screens/appliances/aircond.h"
 #include "ui_aircond.h"
 
-#include "screens/shared/commandnotice.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
 #include "screens/showncontroller.h"

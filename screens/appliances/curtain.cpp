@@ -1,7 +1,6 @@
 #include "screens/appliances/curtain.h"
 #include "ui_curtain.h"
 
-#include "screens/shared/commandnotice.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
 #include "wire/wire.h"

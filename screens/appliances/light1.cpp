@@ -1,7 +1,6 @@
 #include "screens/appliances/light1.h"
 #include "ui_light1.h"
 
-#include "screens/shared/commandnotice.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
 #include "bus/devicetables.h"

@@ -1,7 +1,6 @@
 #include "screens/appliances/wind.h"
 #include "ui_wind.h"
 
-#include "screens/shared/commandnotice.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
 #include "screens/showncontroller.h"
