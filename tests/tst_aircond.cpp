@@ -1,10 +1,7 @@
 #include "screens/appliances/aircond.h"
 #include "bus/devicetables.h"
-#include "screens/devices.h"
 
-#include "busterminals.h"
-#include "messagelog.h"
-#include "paneltest.h"
+#include "appliancefixture.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -20,61 +17,35 @@ private slots:
     void initTestCase();
     void init();
 
-    void isOneCentredWindow();
-    void powerButtonSendsAndStores_data();
-    void powerButtonSendsAndStores();
-    void powerButtonWithoutControllerOnlyChangesLook_data();
-    void powerButtonWithoutControllerOnlyChangesLook();
     void temperatureStepsFromWhatIsShown_data();
     void temperatureStepsFromWhatIsShown();
     void temperatureWithoutControllerStaysOnScreen();
     void updateItemsLoadsRecord_data();
     void updateItemsLoadsRecord();
-    void updateItemsWithoutControllerChangesNothing();
     void initItemsLoadsLookNotCheckedState();
     void speedSliderFillsFromFour_data();
     void speedSliderFillsFromFour();
     void speedAndModeButtonsSendAndStoreNothing();
-    void backButtonHides();
 
 private:
     template <typename T>
     T *widget(const char *name) const { return screen->findChild<T *>(QLatin1String(name)); }
-    void showRecord(int tongdao, int index, const SmallDevInfo &record);
     void press(const QString &keys);
     bool showsOn() const;
     bool speedFilled() const;
 
-    BusTerminals buses;
+    ApplianceFixture fixture;
     Aircond *screen = nullptr;
 };
 
 void TestAircond::initTestCase()
 {
-    PanelTest::prepareApplication();
-    MessageLog::install();
-    QVERIFY(buses.openMainWindow());
-    QVERIFY(!Aircond::ifInstance());
-    screen = Aircond::getInstance();
-    QCOMPARE(Aircond::getInstance(), screen);
-    QCOMPARE(MessageLog::count(QStringLiteral("new Aircond")), 1);
-    screen->show();
-    QVERIFY(QTest::qWaitForWindowExposed(screen));
+    QVERIFY(fixture.start(screen));
 }
 
 void TestAircond::init()
 {
-    resetDeviceTables();
-    Devices::getInstance(-1, -1, true);
-    buses.discardPending();
-    MessageLog::clear();
-}
-
-void TestAircond::showRecord(int tongdao, int index, const SmallDevInfo &record)
-{
-    Devices::getInstance(index, tongdao, true);
-    smallDevInfos[tongdao][index] = record;
-    screen->updateItems();
+    fixture.reset();
 }
 
 void TestAircond::press(const QString &keys)
@@ -91,73 +62,6 @@ bool TestAircond::showsOn() const
 bool TestAircond::speedFilled() const
 {
     return widget<QSlider>("hs_speed")->styleSheet().contains(QLatin1String("QSlider::sub-page:horizontal"));
-}
-
-void TestAircond::isOneCentredWindow()
-{
-    QVERIFY(Aircond::ifInstance());
-    const QString mismatch = PanelTest::applianceWindowMismatch(screen, QStringLiteral("空调"));
-    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-}
-
-void TestAircond::powerButtonSendsAndStores_data()
-{
-    QTest::addColumn<int>("tongdao");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("wasOn");
-    QTest::addColumn<QByteArray>("frame");
-
-    QTest::newRow("on, channel 2 device 1") << 2 << 1 << false << QByteArray::fromHex("AA0106010000FF");
-    QTest::newRow("off, channel 2 device 1") << 2 << 1 << true << QByteArray::fromHex("AA0106020000FF");
-    QTest::newRow("on, channel 0 device 3") << 0 << 3 << false << QByteArray::fromHex("AA0306010000FF");
-    QTest::newRow("off, channel 3 device 0") << 3 << 0 << true << QByteArray::fromHex("AA0006020000FF");
-}
-
-void TestAircond::powerButtonSendsAndStores()
-{
-    QFETCH(int, tongdao);
-    QFETCH(int, index);
-    QFETCH(bool, wasOn);
-    QFETCH(QByteArray, frame);
-    SmallDevInfo record = smallDevInfos[tongdao][index];
-    record.airOn = wasOn ? 1 : 0;
-    showRecord(tongdao, index, record);
-
-    QTest::mouseClick(widget<QPushButton>("btn_onoff"), Qt::LeftButton);
-
-    QCOMPARE(buses.read(tongdao, frame.size()).toHex(' '), frame.toHex(' '));
-    QCOMPARE(buses.anySent(), QByteArray());
-    QCOMPARE(smallDevInfos[tongdao][index].airOn, static_cast<unsigned char>(wasOn ? 0 : 1));
-    QCOMPARE(widget<QPushButton>("btn_onoff")->isChecked(), !wasOn);
-    QCOMPARE(showsOn(), !wasOn);
-}
-
-void TestAircond::powerButtonWithoutControllerOnlyChangesLook_data()
-{
-    QTest::addColumn<int>("tongdao");
-    QTest::addColumn<int>("index");
-
-    QTest::newRow("no dashboard controller") << -1 << -1;
-    QTest::newRow("after the dashboard's return") << 2 << -1;
-    QTest::newRow("no channel") << -1 << 1;
-    QTest::newRow("index off the bus") << 0 << 4;
-}
-
-void TestAircond::powerButtonWithoutControllerOnlyChangesLook()
-{
-    QFETCH(int, tongdao);
-    QFETCH(int, index);
-    Devices::getInstance(index, tongdao, true);
-    QPushButton *power = widget<QPushButton>("btn_onoff");
-    const bool wasChecked = power->isChecked();
-    const QByteArray tables = deviceTablesSnapshot();
-
-    QTest::mouseClick(power, Qt::LeftButton);
-
-    QCOMPARE(power->isChecked(), !wasChecked);
-    QCOMPARE(showsOn(), !wasChecked);
-    QCOMPARE(buses.anySent(), QByteArray());
-    QCOMPARE(deviceTablesSnapshot(), tables);
 }
 
 void TestAircond::temperatureStepsFromWhatIsShown_data()
@@ -190,7 +94,7 @@ void TestAircond::temperatureStepsFromWhatIsShown()
     SmallDevInfo record = smallDevInfos[1][2];
     for (const int degrees : shown) {
         record.airTemp = static_cast<unsigned char>(degrees);
-        showRecord(1, 2, record);
+        ApplianceFixture::showRecord(screen, 1, 2, record);
     }
     if (shown.last() != 0)
         QCOMPARE(widget<QLabel>("label_temp")->text(), QString::number(shown.last()));
@@ -200,22 +104,22 @@ void TestAircond::temperatureStepsFromWhatIsShown()
     QCOMPARE(widget<QLabel>("label_temp")->text(), label);
     QCOMPARE(int(smallDevInfos[1][2].airTemp), stored);
     // The temperature lives in the record only: no command carries it.
-    QCOMPARE(buses.anySent(), QByteArray());
+    QCOMPARE(fixture.anySent(), QByteArray());
 }
 
 void TestAircond::temperatureWithoutControllerStaysOnScreen()
 {
     SmallDevInfo record = smallDevInfos[0][0];
     record.airTemp = 20;
-    showRecord(0, 0, record);
-    Devices::getInstance(-1, 0, true);
+    ApplianceFixture::showRecord(screen, 0, 0, record);
+    ApplianceFixture::select(-1, 0);
     const QByteArray tables = deviceTablesSnapshot();
 
     press(QStringLiteral("++"));
 
     QCOMPARE(widget<QLabel>("label_temp")->text(), QStringLiteral("22"));
     QCOMPARE(deviceTablesSnapshot(), tables);
-    QCOMPARE(buses.anySent(), QByteArray());
+    QCOMPARE(fixture.anySent(), QByteArray());
 }
 
 void TestAircond::updateItemsLoadsRecord_data()
@@ -247,43 +151,19 @@ void TestAircond::updateItemsLoadsRecord()
     record.airOn = 0;
     record.airTemp = 20;
     record.airSpeed = 2;
-    showRecord(3, 3, record);
+    ApplianceFixture::showRecord(screen, 3, 3, record);
 
     record.airOn = static_cast<unsigned char>(airOn);
     record.airTemp = static_cast<unsigned char>(airTemp);
     record.airSpeed = static_cast<unsigned char>(airSpeed);
-    showRecord(3, 3, record);
+    ApplianceFixture::showRecord(screen, 3, 3, record);
 
     QTEST(widget<QPushButton>("btn_onoff")->isChecked(), "on");
     QTEST(showsOn(), "on");
     QTEST(widget<QLabel>("label_temp")->text(), "label");
     QTEST(widget<QSlider>("hs_speed")->value(), "speed");
     QTEST(speedFilled(), "filled");
-    QCOMPARE(buses.anySent(), QByteArray());
-}
-
-void TestAircond::updateItemsWithoutControllerChangesNothing()
-{
-    SmallDevInfo record = smallDevInfos[1][1];
-    record.airOn = 0;
-    record.airTemp = 20;
-    record.airSpeed = 2;
-    showRecord(1, 1, record);
-    for (auto &channel : smallDevInfos) {
-        for (SmallDevInfo &each : channel) {
-            each.airOn = 1;
-            each.airTemp = 27;
-            each.airSpeed = 60;
-        }
-    }
-    Devices::getInstance(-1, 1, true);
-
-    screen->updateItems();
-
-    QVERIFY(!widget<QPushButton>("btn_onoff")->isChecked());
-    QVERIFY(!showsOn());
-    QCOMPARE(widget<QLabel>("label_temp")->text(), QStringLiteral("20"));
-    QCOMPARE(widget<QSlider>("hs_speed")->value(), 2);
+    QCOMPARE(fixture.anySent(), QByteArray());
 }
 
 // initItems runs once, when the screen is built; here it is run again with a controller shown.
@@ -293,7 +173,7 @@ void TestAircond::initItemsLoadsLookNotCheckedState()
     record.airOn = 0;
     record.airTemp = 20;
     record.airSpeed = 1;
-    showRecord(2, 0, record);
+    ApplianceFixture::showRecord(screen, 2, 0, record);
     record.airOn = 1;
     record.airTemp = 26;
     record.airSpeed = 40;
@@ -341,7 +221,7 @@ void TestAircond::speedSliderFillsFromFour()
 
 void TestAircond::speedAndModeButtonsSendAndStoreNothing()
 {
-    showRecord(0, 2, smallDevInfos[0][2]);
+    ApplianceFixture::showRecord(screen, 0, 2, smallDevInfos[0][2]);
     const QByteArray tables = deviceTablesSnapshot();
     const QString label = widget<QLabel>("label_temp")->text();
 
@@ -351,18 +231,9 @@ void TestAircond::speedAndModeButtonsSendAndStoreNothing()
     for (const char *mode : {"btn_ac1", "btn_ac2", "btn_ac3", "btn_ac4"})
         QTest::mouseClick(widget<QPushButton>(mode), Qt::LeftButton);
 
-    QCOMPARE(buses.anySent(), QByteArray());
+    QCOMPARE(fixture.anySent(), QByteArray());
     QCOMPARE(deviceTablesSnapshot(), tables);
     QCOMPARE(widget<QLabel>("label_temp")->text(), label);
-}
-
-void TestAircond::backButtonHides()
-{
-    QTest::mouseClick(widget<QPushButton>("pushButton"), Qt::LeftButton);
-    QVERIFY(screen->isHidden());
-    QCOMPARE(Aircond::getInstance(), screen);
-    QCOMPARE(MessageLog::count(QStringLiteral("new Aircond")), 0);
-    screen->show();
 }
 
 QTEST_MAIN(TestAircond)

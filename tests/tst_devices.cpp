@@ -555,10 +555,7 @@ void TestDevices::commandThatCannotLeaveChangesNothing_data()
     QTest::addColumn<QString>("control");
 
     QTest::newRow("dashboard switch") << "Devices" << "btn_wind_onoff";
-    QTest::newRow("appliance screen switch") << "Wind" << "btn_onoff";
-    QTest::newRow("lighting switch") << "Light1" << "btn_sw_spot";
     QTest::newRow("dimmer release") << "Light1" << "hs_main";
-    QTest::newRow("curtain") << "Curtain" << "btn_on";
 }
 
 // Channel 2's port closed, as after a hang-up: whatever is touched stays as the controller holds it,

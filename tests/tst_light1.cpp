@@ -1,17 +1,12 @@
-#include "app/mainwindow.h"
 #include "screens/appliances/light1.h"
 #include "bus/devicetables.h"
-#include "screens/devices.h"
 
+#include "appliancefixture.h"
 #include "messagelog.h"
-#include "paneltest.h"
-#include "busterminals.h"
 
 #include <QPushButton>
 #include <QSlider>
 #include <QtTest>
-
-#include <cstddef>
 
 // The lighting screen against four pseudo-terminal buses: what each control sends, what it stores,
 // and how the dimmers look.
@@ -25,14 +20,12 @@ private slots:
 
     void startsWithEveryCircuitOffAndPlain();
     void loadAtTheFormsOwnValueShowsTheFill();
-    void switchSendsAndStores_data();
-    void switchSendsAndStores();
     void switchingOffDropsBorderKeepsFill();
     void releaseSendsChangedBrightness_data();
     void releaseSendsChangedBrightness();
     void repeatedReleaseSendsOnce();
-    void nothingSentWithoutController_data();
-    void nothingSentWithoutController();
+    void dimmersSendNothingWithoutController_data();
+    void dimmersSendNothingWithoutController();
     void kitchenAndBedroomNeverSend();
     void updateItemsLoadsRecord_data();
     void updateItemsLoadsRecord();
@@ -43,11 +36,9 @@ private:
     QSlider *dimmer(const QString &circuit) const;
     QPushButton *switchOf(const QString &circuit) const;
     void release(QSlider *slider, int value);
-    QByteArray quietBuses();
 
-    BusTerminals buses;
+    ApplianceFixture fixture;
     Light1 *screen = nullptr;
-    QStringList constructionLog;
 };
 
 namespace {
@@ -92,33 +83,17 @@ QByteArray frame(int index, int code, int switchByte, int value)
     return QByteArray(bytes, sizeof bytes);
 }
 
-void select(int index, int tongdao)
-{
-    Devices::getInstance(index, tongdao, true);
-}
-
 const QStringList wiredCircuits = {QStringLiteral("main"), QStringLiteral("lightbelt"), QStringLiteral("spot")};
 } // namespace
 
 void TestLight1::initTestCase()
 {
-    PanelTest::prepareApplication();
-    MessageLog::install();
-    QVERIFY(buses.openMainWindow());
-
-    MessageLog::clear();
-    screen = Light1::getInstance();
-    constructionLog = MessageLog::lines();
-    screen->show();
-    QVERIFY(QTest::qWaitForWindowExposed(screen));
+    QVERIFY(fixture.start(screen));
 }
 
 void TestLight1::init()
 {
-    resetDeviceTables();
-    select(-1, -1);
-    quietBuses();
-    MessageLog::clear();
+    fixture.reset();
 }
 
 QSlider *TestLight1::dimmer(const QString &circuit) const
@@ -139,18 +114,8 @@ void TestLight1::release(QSlider *slider, int value)
     slider->setSliderDown(false);
 }
 
-QByteArray TestLight1::quietBuses()
-{
-    return buses.anySent();
-}
-
 void TestLight1::startsWithEveryCircuitOffAndPlain()
 {
-    QCOMPARE(constructionLog, QStringList{QStringLiteral("new Light1")});
-    QCOMPARE(Light1::getInstance(), screen);
-    QVERIFY(Light1::ifInstance());
-    const QString mismatch = PanelTest::applianceWindowMismatch(screen, QStringLiteral("灯"));
-    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     for (const CircuitColours &c : colours) {
         const QString circuit = QLatin1String(c.name);
         QCOMPARE(dimmer(circuit)->value(), 50);
@@ -160,10 +125,6 @@ void TestLight1::startsWithEveryCircuitOffAndPlain()
         // Without a controller no switch took a static sheet yet.
         QVERIFY(switchOf(circuit)->styleSheet().startsWith(QLatin1String("QPushButton{")));
     }
-
-    QTest::mouseClick(screen->findChild<QPushButton *>(QStringLiteral("btn_return")), Qt::LeftButton);
-    QVERIFY(screen->isHidden());
-    screen->show();
 }
 
 // Runs while the dimmers still hold the form's 50: a record of 50 moves no slider, and the look
@@ -171,7 +132,7 @@ void TestLight1::startsWithEveryCircuitOffAndPlain()
 void TestLight1::loadAtTheFormsOwnValueShowsTheFill()
 {
     QCOMPARE(dimmer("main")->value(), 50);
-    select(0, 0);
+    ApplianceFixture::select(0, 0);
     smallDevInfos[0][0].mainOn = 1;
     smallDevInfos[0][0].mainBright = 50;
 
@@ -180,57 +141,9 @@ void TestLight1::loadAtTheFormsOwnValueShowsTheFill()
     QCOMPARE(dimmer("main")->styleSheet(), expectedLook("main", true, true));
 }
 
-void TestLight1::switchSendsAndStores_data()
-{
-    QTest::addColumn<QString>("circuit");
-    QTest::addColumn<int>("tongdao");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("on");
-    QTest::addColumn<QByteArray>("wire");
-    QTest::addColumn<int>("field");
-
-    QTest::newRow("main on, channel 1 device 2") << "main" << 1 << 2 << true << QByteArray::fromHex("AA020A010000FF")
-                                                 << int(offsetof(SmallDevInfo, mainOn));
-    QTest::newRow("main off, channel 1 device 2") << "main" << 1 << 2 << false << frame(2, 10, 2, 0)
-                                                  << int(offsetof(SmallDevInfo, mainOn));
-    QTest::newRow("light belt on, channel 0 device 0") << "lightbelt" << 0 << 0 << true << frame(0, 8, 1, 0)
-                                                       << int(offsetof(SmallDevInfo, lightbeltOn));
-    QTest::newRow("spot on, channel 2 device 1") << "spot" << 2 << 1 << true << frame(1, 9, 1, 0)
-                                                 << int(offsetof(SmallDevInfo, spotOn));
-    QTest::newRow("spot off, channel 3 device 3") << "spot" << 3 << 3 << false << frame(3, 9, 2, 0)
-                                                  << int(offsetof(SmallDevInfo, spotOn));
-}
-
-void TestLight1::switchSendsAndStores()
-{
-    QFETCH(QString, circuit);
-    QFETCH(int, tongdao);
-    QFETCH(int, index);
-    QFETCH(bool, on);
-    QFETCH(QByteArray, wire);
-    QFETCH(int, field);
-
-    select(index, tongdao);
-    auto *record = reinterpret_cast<unsigned char *>(&smallDevInfos[tongdao][index]);
-    record[field] = on ? 0 : 1;
-    screen->updateItems();
-    QByteArray expectedTables = deviceTablesSnapshot();
-    expectedTables[int(sizeof(SmallDevInfo)) * (tongdao * DevicesPerChannel + index) + field] = char(on ? 1 : 0);
-
-    QTest::mouseClick(switchOf(circuit), Qt::LeftButton);
-
-    QCOMPARE(buses.channel(tongdao).read(wire.size()).toHex(' '), wire.toHex(' '));
-    QCOMPARE(quietBuses(), QByteArray());
-    QCOMPARE(deviceTablesSnapshot(), expectedTables);
-    QCOMPARE(MessageLog::matching(QStringLiteral("on_btn_sw_")),
-             QStringList{QStringLiteral("on_btn_sw_%1_clicked: %2").arg(circuit).arg(on ? 1 : 0)});
-    QCOMPARE(switchOf(circuit)->styleSheet(), on ? onoffQss1 : onoffQss0);
-    QCOMPARE(dimmer(circuit)->isEnabled(), on);
-}
-
 void TestLight1::switchingOffDropsBorderKeepsFill()
 {
-    select(0, 0);
+    ApplianceFixture::select(0, 0);
     smallDevInfos[0][0].mainOn = 1;
     smallDevInfos[0][0].mainBright = 80;
     screen->updateItems();
@@ -239,11 +152,12 @@ void TestLight1::switchingOffDropsBorderKeepsFill()
     QTest::mouseClick(switchOf("main"), Qt::LeftButton);
     QCOMPARE(dimmer("main")->styleSheet(), mainQss0_0 + mainQss1);
     QVERIFY(!dimmer("main")->isEnabled());
-    QCOMPARE(buses.channel(0).read(7).toHex(' '), frame(0, 10, 2, 0).toHex(' '));
+    QCOMPARE(fixture.read(0, 7).toHex(' '), frame(0, 10, 2, 0).toHex(' '));
     QCOMPARE(int(smallDevInfos[0][0].mainOn), 0);
 
     QTest::mouseClick(switchOf("main"), Qt::LeftButton);
     QCOMPARE(dimmer("main")->styleSheet(), mainQss0 + mainQss1);
+    QVERIFY(dimmer("main")->isEnabled());
 }
 
 void TestLight1::releaseSendsChangedBrightness_data()
@@ -278,7 +192,7 @@ void TestLight1::releaseSendsChangedBrightness()
                                                        &SmallDevInfo::spotBright};
     unsigned char SmallDevInfo::*const onOff[] = {&SmallDevInfo::mainOn, &SmallDevInfo::lightbeltOn,
                                                   &SmallDevInfo::spotOn};
-    select(2, 1);
+    ApplianceFixture::select(2, 1);
     SmallDevInfo &record = smallDevInfos[1][2];
     record.*onOff[circuitNo] = 1;
     record.*brightness[circuitNo] = static_cast<unsigned char>(reported);
@@ -290,12 +204,12 @@ void TestLight1::releaseSendsChangedBrightness()
     release(dimmer(circuit), released);
 
     if (wire.isEmpty()) {
-        QCOMPARE(quietBuses(), QByteArray());
+        QCOMPARE(fixture.anySent(), QByteArray());
         QCOMPARE(sent, lastSent);
         QCOMPARE(MessageLog::matching(QStringLiteral("on_hs_")), QStringList());
     } else {
-        QCOMPARE(buses.channel(1).read(wire.size()).toHex(' '), wire.toHex(' '));
-        QCOMPARE(quietBuses(), QByteArray());
+        QCOMPARE(fixture.read(1, wire.size()).toHex(' '), wire.toHex(' '));
+        QCOMPARE(fixture.anySent(), QByteArray());
         QCOMPARE(sent, released);
         QCOMPARE(MessageLog::matching(QStringLiteral("on_hs_")),
                  QStringList{QStringLiteral("on_hs_%1_sliderReleased: %2").arg(circuit).arg(released)});
@@ -305,7 +219,7 @@ void TestLight1::releaseSendsChangedBrightness()
 
 void TestLight1::repeatedReleaseSendsOnce()
 {
-    select(0, 2);
+    ApplianceFixture::select(0, 2);
     smallDevInfos[2][0].mainOn = 1;
     smallDevInfos[2][0].mainBright = 60;
     screen->updateItems();
@@ -313,12 +227,12 @@ void TestLight1::repeatedReleaseSendsOnce()
     release(dimmer("main"), 0);
     release(dimmer("main"), 0);
 
-    QCOMPARE(buses.channel(2).readFor(50).toHex(' '), frame(0, 10, 0, 0).toHex(' '));
+    QCOMPARE(fixture.buses.channel(2).readFor(50).toHex(' '), frame(0, 10, 0, 0).toHex(' '));
     QCOMPARE(int(smallDevInfos[2][0].mainBright), 0);
     QCOMPARE(lightBright[2][0][2], 0);
 }
 
-void TestLight1::nothingSentWithoutController_data()
+void TestLight1::dimmersSendNothingWithoutController_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("tongdao");
@@ -328,29 +242,28 @@ void TestLight1::nothingSentWithoutController_data()
     QTest::newRow("channel beyond the buses") << 0 << 4;
 }
 
-void TestLight1::nothingSentWithoutController()
+void TestLight1::dimmersSendNothingWithoutController()
 {
     QFETCH(int, index);
     QFETCH(int, tongdao);
-    select(index, tongdao);
+    ApplianceFixture::select(index, tongdao);
     const QByteArray tables = deviceTablesSnapshot();
 
     for (const QString &circuit : wiredCircuits) {
         const bool wasOn = switchOf(circuit)->isChecked();
         QTest::mouseClick(switchOf(circuit), Qt::LeftButton);
-        QCOMPARE(switchOf(circuit)->styleSheet(), wasOn ? onoffQss0 : onoffQss1);
         QCOMPARE(dimmer(circuit)->isEnabled(), !wasOn);
         release(dimmer(circuit), 77);
     }
 
-    QCOMPARE(quietBuses(), QByteArray());
+    QCOMPARE(fixture.anySent(), QByteArray());
     QCOMPARE(deviceTablesSnapshot(), tables);
     QCOMPARE(MessageLog::matching(QStringLiteral("on_")), QStringList());
 }
 
 void TestLight1::kitchenAndBedroomNeverSend()
 {
-    select(0, 0);
+    ApplianceFixture::select(0, 0);
     const QByteArray tables = deviceTablesSnapshot();
 
     for (const QString &circuit : {QStringLiteral("kitchen"), QStringLiteral("bedroom")}) {
@@ -362,7 +275,7 @@ void TestLight1::kitchenAndBedroomNeverSend()
         QTest::mouseClick(switchOf(circuit), Qt::LeftButton);
     }
 
-    QCOMPARE(quietBuses(), QByteArray());
+    QCOMPARE(fixture.anySent(), QByteArray());
     QCOMPARE(deviceTablesSnapshot(), tables);
     QCOMPARE(MessageLog::matching(QStringLiteral("on_")), QStringList());
     QCOMPARE(MessageLog::matching(QStringLiteral("~~~")), QStringList());
@@ -386,7 +299,7 @@ void TestLight1::updateItemsLoadsRecord()
     QFETCH(int, onOff);
     QFETCH(int, brightness);
     QFETCH(int, shown);
-    select(3, 3);
+    ApplianceFixture::select(3, 3);
     const int kitchenValue = dimmer("kitchen")->value();
     const bool kitchenOn = switchOf("kitchen")->isChecked();
     SmallDevInfo &record = smallDevInfos[3][3];
@@ -404,7 +317,7 @@ void TestLight1::updateItemsLoadsRecord()
     }
     QCOMPARE(dimmer("kitchen")->value(), kitchenValue);
     QCOMPARE(switchOf("kitchen")->isChecked(), kitchenOn);
-    QCOMPARE(quietBuses(), QByteArray());
+    QCOMPARE(fixture.anySent(), QByteArray());
 }
 
 void TestLight1::dimmerFillFollowsThreshold_data()

@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <termios.h>
 #include <memory>
 
 namespace {
@@ -56,6 +57,7 @@ private slots:
     void cleanupTestCase();
 
     void warnsOncePerPortItCannotHave();
+    void portsTakeTheBusLineSettings();
     void unreachableBusesAreWalkedThroughWhileOthersArePolled();
     void secondProgramCannotTakeAPortThePanelHolds();
     void deviceFileThatAppearsLaterIsTakenIntoUse();
@@ -88,6 +90,17 @@ void TestPortClaims::initTestCase()
     }
     for (int channel = 0; channel < ChannelCount; ++channel)
         serialDeviceFiles[channel] = terminals[channel]->slavePath();
+    // Every setting the panel must make starts wrong, so that what a port leaves alone shows.
+    for (int channel : {2, 3}) {
+        termios wrong = terminals[channel]->lineSettings();
+        cfsetispeed(&wrong, B38400);
+        cfsetospeed(&wrong, B38400);
+        wrong.c_cflag |= CSTOPB | CRTSCTS;
+        wrong.c_iflag |= IXON | IXOFF | ICRNL;
+        wrong.c_oflag |= OPOST;
+        wrong.c_lflag |= ICANON | ECHO | ISIG;
+        QVERIFY(terminals[channel]->setLineSettings(wrong));
+    }
     QVERIFY(lateDeviceDir.isValid());
     serialDeviceFiles[MissingBus] = lateDeviceDir.filePath(QStringLiteral("ttyS2"));
     QCOMPARE(startHolder(firstHolder, serialDeviceFiles[HeldBus]), QByteArray("held"));
@@ -120,6 +133,24 @@ void TestPortClaims::warnsOncePerPortItCannotHave()
     QVERIFY(MainWindow::getCom(2)->isOpen());
     QVERIFY(MainWindow::getCom(3)->isOpen());
     QCOMPARE(firstHolder.state(), QProcess::Running);
+}
+
+// 9600 8N1 without flow control, raw: read back from the terminals. The pty forces CS8 without parity,
+// so those two are taken from the ports themselves.
+void TestPortClaims::portsTakeTheBusLineSettings()
+{
+    for (int channel : {2, 3}) {
+        const termios line = terminals[channel]->lineSettings();
+        QCOMPARE(cfgetispeed(&line), speed_t(B9600));
+        QCOMPARE(cfgetospeed(&line), speed_t(B9600));
+        QCOMPARE(line.c_cflag & (CSTOPB | CRTSCTS), tcflag_t(0));
+        QCOMPARE(line.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
+        QCOMPARE(line.c_iflag & (IXON | IXOFF | IXANY | ICRNL), tcflag_t(0));
+        QCOMPARE(line.c_oflag & OPOST, tcflag_t(0));
+        QCOMPARE(line.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
+        QCOMPARE(MainWindow::getCom(channel)->dataBits(), QSerialPort::Data8);
+        QCOMPARE(MainWindow::getCom(channel)->parity(), QSerialPort::NoParity);
+    }
 }
 
 void TestPortClaims::unreachableBusesAreWalkedThroughWhileOthersArePolled()

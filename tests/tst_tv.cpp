@@ -1,10 +1,8 @@
 #include "screens/appliances/tv.h"
 #include "bus/devicetables.h"
-#include "screens/devices.h"
 
-#include "busterminals.h"
+#include "appliancefixture.h"
 #include "messagelog.h"
-#include "paneltest.h"
 
 #include <QPushButton>
 #include <QSlider>
@@ -19,58 +17,32 @@ private slots:
     void initTestCase();
     void init();
 
-    void isOneCentredWindow();
-    void switchSendsAndStores_data();
-    void switchSendsAndStores();
-    void switchWithoutControllerOnlyChangesLook_data();
-    void switchWithoutControllerOnlyChangesLook();
     void updateItemsLoadsSwitchAndSliders_data();
     void updateItemsLoadsSwitchAndSliders();
-    void updateItemsWithoutControllerChangesNothing();
     void initItemsStartsSwitchOnFromRecord();
     void slidersFillFromTwelve_data();
     void slidersFillFromTwelve();
     void slidersAndRemoteKeysSendAndStoreNothing();
-    void backButtonHides();
 
 private:
     template <typename T>
     T *widget(const QString &name) const { return screen->findChild<T *>(name); }
     QPushButton *onoff() const { return widget<QPushButton>(QStringLiteral("btn_onoff")); }
-    void showRecord(int tongdao, int index, const SmallDevInfo &record);
     bool showsOn() const;
     static bool filled(const QSlider *slider);
 
-    BusTerminals buses;
+    ApplianceFixture fixture;
     Tv *screen = nullptr;
 };
 
 void TestTv::initTestCase()
 {
-    PanelTest::prepareApplication();
-    MessageLog::install();
-    QVERIFY(buses.openMainWindow());
-    QVERIFY(!Tv::ifInstance());
-    screen = Tv::getInstance();
-    QCOMPARE(Tv::getInstance(), screen);
-    QCOMPARE(MessageLog::count(QStringLiteral("new Tv")), 1);
-    screen->show();
-    QVERIFY(QTest::qWaitForWindowExposed(screen));
+    QVERIFY(fixture.start(screen));
 }
 
 void TestTv::init()
 {
-    resetDeviceTables();
-    Devices::getInstance(-1, -1, true);
-    buses.discardPending();
-    MessageLog::clear();
-}
-
-void TestTv::showRecord(int tongdao, int index, const SmallDevInfo &record)
-{
-    Devices::getInstance(index, tongdao, true);
-    smallDevInfos[tongdao][index] = record;
-    screen->updateItems();
+    fixture.reset();
 }
 
 bool TestTv::showsOn() const
@@ -81,74 +53,6 @@ bool TestTv::showsOn() const
 bool TestTv::filled(const QSlider *slider)
 {
     return slider->styleSheet().contains(QLatin1String("QSlider::add-page:vertical"));
-}
-
-void TestTv::isOneCentredWindow()
-{
-    QVERIFY(Tv::ifInstance());
-    const QString mismatch = PanelTest::applianceWindowMismatch(screen, QStringLiteral("电视"));
-    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-}
-
-void TestTv::switchSendsAndStores_data()
-{
-    QTest::addColumn<int>("tongdao");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("wasOn");
-    QTest::addColumn<QByteArray>("frame");
-
-    QTest::newRow("on, channel 1 device 2") << 1 << 2 << false << QByteArray::fromHex("AA0205010000FF");
-    QTest::newRow("off, channel 1 device 2") << 1 << 2 << true << QByteArray::fromHex("AA0205020000FF");
-    QTest::newRow("on, channel 3 device 3") << 3 << 3 << false << QByteArray::fromHex("AA0305010000FF");
-    QTest::newRow("off, channel 0 device 0") << 0 << 0 << true << QByteArray::fromHex("AA0005020000FF");
-}
-
-void TestTv::switchSendsAndStores()
-{
-    QFETCH(int, tongdao);
-    QFETCH(int, index);
-    QFETCH(bool, wasOn);
-    QFETCH(QByteArray, frame);
-    SmallDevInfo record = smallDevInfos[tongdao][index];
-    record.tvOn = wasOn ? 1 : 0;
-    showRecord(tongdao, index, record);
-    MessageLog::clear();
-
-    QTest::mouseClick(onoff(), Qt::LeftButton);
-
-    QCOMPARE(buses.read(tongdao, frame.size()).toHex(' '), frame.toHex(' '));
-    QCOMPARE(buses.anySent(), QByteArray());
-    QCOMPARE(smallDevInfos[tongdao][index].tvOn, static_cast<unsigned char>(wasOn ? 0 : 1));
-    QCOMPARE(onoff()->isChecked(), !wasOn);
-    QCOMPARE(showsOn(), !wasOn);
-    QCOMPARE(MessageLog::count(QStringLiteral("on_btn_onoff_clicked %1").arg(wasOn ? 0 : 1)), 1);
-}
-
-void TestTv::switchWithoutControllerOnlyChangesLook_data()
-{
-    QTest::addColumn<int>("tongdao");
-    QTest::addColumn<int>("index");
-
-    QTest::newRow("no dashboard controller") << -1 << -1;
-    QTest::newRow("after the dashboard's return") << 3 << -1;
-    QTest::newRow("channel off the buses") << 4 << 0;
-}
-
-void TestTv::switchWithoutControllerOnlyChangesLook()
-{
-    QFETCH(int, tongdao);
-    QFETCH(int, index);
-    Devices::getInstance(index, tongdao, true);
-    const bool wasChecked = onoff()->isChecked();
-    const QByteArray tables = deviceTablesSnapshot();
-
-    QTest::mouseClick(onoff(), Qt::LeftButton);
-
-    QCOMPARE(onoff()->isChecked(), !wasChecked);
-    QCOMPARE(showsOn(), !wasChecked);
-    QCOMPARE(MessageLog::count(QStringLiteral("on_btn_onoff_clicked %1").arg(wasChecked ? 0 : 1)), 1);
-    QCOMPARE(buses.anySent(), QByteArray());
-    QCOMPARE(deviceTablesSnapshot(), tables);
 }
 
 void TestTv::updateItemsLoadsSwitchAndSliders_data()
@@ -176,7 +80,7 @@ void TestTv::updateItemsLoadsSwitchAndSliders()
     QFETCH(int, tvOn);
     QFETCH(int, tvVol);
     QFETCH(int, tvBright);
-    showRecord(2, 3, SmallDevInfo {});
+    ApplianceFixture::showRecord(screen, 2, 3, SmallDevInfo {});
     SmallDevInfo record {};
     record.tvOn = static_cast<unsigned char>(tvOn);
     record.tvVol = static_cast<unsigned char>(tvVol);
@@ -195,43 +99,21 @@ void TestTv::updateItemsLoadsSwitchAndSliders()
     QTEST(filled(widget<QSlider>(QStringLiteral("vs_vol"))), "volFilled");
     QTEST(filled(widget<QSlider>(QStringLiteral("vs_bright"))), "brightFilled");
     // The sliders only show the levels.
-    QCOMPARE(buses.anySent(), QByteArray());
+    QCOMPARE(fixture.anySent(), QByteArray());
     QCOMPARE(deviceTablesSnapshot(), tables);
-}
-
-void TestTv::updateItemsWithoutControllerChangesNothing()
-{
-    showRecord(0, 1, SmallDevInfo {});
-    for (auto &channel : smallDevInfos) {
-        for (SmallDevInfo &record : channel) {
-            record.tvOn = 1;
-            record.tvVol = 50;
-            record.tvBright = 50;
-        }
-    }
-    Devices::getInstance(-1, 0, true);
-    MessageLog::clear();
-
-    screen->updateItems();
-
-    QVERIFY(!onoff()->isChecked());
-    QVERIFY(!showsOn());
-    QCOMPARE(widget<QSlider>(QStringLiteral("vs_vol"))->value(), 0);
-    QCOMPARE(widget<QSlider>(QStringLiteral("vs_bright"))->value(), 0);
-    QCOMPARE(MessageLog::lines(), QStringList());
 }
 
 // initItems runs once, when the screen is built; here it is run again with a controller shown.
 void TestTv::initItemsStartsSwitchOnFromRecord()
 {
-    showRecord(1, 0, SmallDevInfo {});
+    ApplianceFixture::showRecord(screen, 1, 0, SmallDevInfo {});
     smallDevInfos[1][0].tvOn = 2;
 
     screen->initItems();
 
     QVERIFY(onoff()->isChecked());
     QVERIFY(showsOn());
-    QCOMPARE(buses.anySent(), QByteArray());
+    QCOMPARE(fixture.anySent(), QByteArray());
 }
 
 void TestTv::slidersFillFromTwelve_data()
@@ -271,7 +153,7 @@ void TestTv::slidersFillFromTwelve()
 
 void TestTv::slidersAndRemoteKeysSendAndStoreNothing()
 {
-    showRecord(3, 1, SmallDevInfo {});
+    ApplianceFixture::showRecord(screen, 3, 1, SmallDevInfo {});
     const QByteArray tables = deviceTablesSnapshot();
 
     for (const QString &name : {QStringLiteral("vs_vol"), QStringLiteral("vs_bright")}) {
@@ -282,17 +164,9 @@ void TestTv::slidersAndRemoteKeysSendAndStoreNothing()
     for (const char *key : {"btn_ok", "btn_up", "btn_down", "btn_left", "btn_right", "btn_home", "btn_return"})
         QTest::mouseClick(widget<QPushButton>(QLatin1String(key)), Qt::LeftButton);
 
-    QCOMPARE(buses.anySent(), QByteArray());
+    QCOMPARE(fixture.anySent(), QByteArray());
     QCOMPARE(deviceTablesSnapshot(), tables);
     QVERIFY(screen->isVisible());
-}
-
-void TestTv::backButtonHides()
-{
-    QTest::mouseClick(widget<QPushButton>(QStringLiteral("btn_return1")), Qt::LeftButton);
-    QVERIFY(screen->isHidden());
-    QCOMPARE(Tv::getInstance(), screen);
-    screen->show();
 }
 
 QTEST_MAIN(TestTv)

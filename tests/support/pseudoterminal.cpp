@@ -74,6 +74,18 @@ bool PseudoTerminal::write(const QByteArray &bytes)
     return masterFd >= 0 && ::write(masterFd, bytes.constData(), size_t(bytes.size())) == bytes.size();
 }
 
+termios PseudoTerminal::lineSettings() const
+{
+    termios settings {};
+    tcgetattr(masterFd, &settings);
+    return settings;
+}
+
+bool PseudoTerminal::setLineSettings(const termios &settings)
+{
+    return tcsetattr(masterFd, TCSANOW, &settings) == 0;
+}
+
 void PseudoTerminal::closeMaster()
 {
     if (slaveFd >= 0)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <termios.h>
+
 // The far side of a serial port: the panel opens slavePath(), the test reads and writes the master.
 class PseudoTerminal
 {
@@ -22,6 +24,12 @@ public:
     // Everything that arrives within the window: for checking that nothing was written.
     QByteArray readFor(int windowMs);
     bool write(const QByteArray &bytes);
+    // The line settings whoever opened slavePath() gave it. A terminal has one set: asked through the
+    // master, Linux answers with the slave's, so they can be read while the panel holds the slave
+    // exclusively. The pty keeps the speed, stop bits, flow control and modes, but forces CS8 without
+    // parity whatever was asked.
+    termios lineSettings() const;
+    bool setLineSettings(const termios &settings);
     void closeMaster();
 
 private:
