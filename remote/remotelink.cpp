@@ -137,8 +137,8 @@ void RemoteLink::tryConnect()
 {
     forgetSocket();
     // Port 0 makes the host a Unix socket path.
-    const int result =
-        mosquitto_connect_bind_v5(client, brokerSocket.toUtf8().constData(), 0, KeepAliveSeconds, nullptr, nullptr);
+    const int result = mosquitto_connect_bind_v5(client, brokerSocket.toUtf8().constData(), 0, KeepAliveSeconds,
+                                                 nullptr, nullptr);
     if (result != MOSQ_ERR_SUCCESS) {
         scheduleReconnect();
         return;

@@ -85,8 +85,7 @@ QString applianceName(Appliance appliance)
 
 bool isDimmable(Appliance appliance)
 {
-    return appliance == Appliance::MainLight || appliance == Appliance::LightBelt
-        || appliance == Appliance::SpotLight;
+    return appliance == Appliance::MainLight || appliance == Appliance::LightBelt || appliance == Appliance::SpotLight;
 }
 
 int wireCode(Appliance appliance)
@@ -151,8 +150,7 @@ QString RemoteTopics::command(int tongdao, int index, Appliance appliance) const
 
 QString RemoteTopics::brightnessCommand(int tongdao, int index, Appliance appliance) const
 {
-    return controller(tongdao, index) + QLatin1Char('/') + applianceName(appliance)
-        + QStringLiteral("/brightness/set");
+    return controller(tongdao, index) + QLatin1Char('/') + applianceName(appliance) + QStringLiteral("/brightness/set");
 }
 
 QString RemoteTopics::discovery(int tongdao, int index) const

@@ -44,6 +44,12 @@ constexpr int Controller = 2;
 const QString Status = QStringLiteral("panel/test/status");
 const QString Discovered = QStringLiteral("homeassistant/device/test_c1d2/config");
 const QString FanCommand = QStringLiteral("panel/test/1/2/fan/set");
+
+void componentRow(const char *name, const char *component, const char *platform, const char *deviceClass)
+{
+    QTest::newRow(name) << QString::fromLatin1(component) << QString::fromLatin1(platform)
+                        << QString::fromLatin1(deviceClass);
+}
 } // namespace
 
 void TestRemoteLink::initTestCase()
@@ -80,21 +86,21 @@ void TestRemoteLink::discoveryOfAnsweredController_data()
     QTest::addColumn<QString>("platform");
     QTest::addColumn<QString>("deviceClass");
 
-    QTest::newRow("smoke") << "smoke" << "binary_sensor" << "smoke";
-    QTest::newRow("gas") << "gas" << "binary_sensor" << "gas";
-    QTest::newRow("CO2 is no carbon monoxide") << "co2" << "binary_sensor" << "safety";
-    QTest::newRow("temperature") << "temperature" << "binary_sensor" << "heat";
-    QTest::newRow("leakage") << "leakage" << "binary_sensor" << "safety";
-    QTest::newRow("other alarm bits") << "other" << "binary_sensor" << "problem";
-    QTest::newRow("link") << "link" << "binary_sensor" << "connectivity";
-    QTest::newRow("main light") << "main_light" << "light" << "";
-    QTest::newRow("light belt") << "light_belt" << "light" << "";
-    QTest::newRow("spot light") << "spot_light" << "light" << "";
-    QTest::newRow("fan") << "fan" << "fan" << "";
-    QTest::newRow("curtain") << "curtain" << "cover" << "";
-    QTest::newRow("air conditioner") << "air_conditioner" << "climate" << "";
-    QTest::newRow("television") << "television" << "switch" << "";
-    QTest::newRow("clear alarms") << "clear_alarms" << "button" << "";
+    componentRow("smoke", "smoke", "binary_sensor", "smoke");
+    componentRow("gas", "gas", "binary_sensor", "gas");
+    componentRow("CO2 is no carbon monoxide", "co2", "binary_sensor", "safety");
+    componentRow("temperature", "temperature", "binary_sensor", "heat");
+    componentRow("leakage", "leakage", "binary_sensor", "safety");
+    componentRow("other alarm bits", "other", "binary_sensor", "problem");
+    componentRow("link", "link", "binary_sensor", "connectivity");
+    componentRow("main light", "main_light", "light", "");
+    componentRow("light belt", "light_belt", "light", "");
+    componentRow("spot light", "spot_light", "light", "");
+    componentRow("fan", "fan", "fan", "");
+    componentRow("curtain", "curtain", "cover", "");
+    componentRow("air conditioner", "air_conditioner", "climate", "");
+    componentRow("television", "television", "switch", "");
+    componentRow("clear alarms", "clear_alarms", "button", "");
 }
 
 void TestRemoteLink::discoveryOfAnsweredController()

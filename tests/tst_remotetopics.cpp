@@ -20,9 +20,10 @@ QString described(const std::optional<RemoteCommand> &command)
 {
     if (!command)
         return QStringLiteral("rejected");
-    const QString what = command->dimming ? QString::number(command->value)
-                                          : QLatin1String(command->on ? "on" : "off");
-    return QStringLiteral("%1 %2 %3 %4").arg(command->tongdao).arg(command->index)
+    const QString what = command->dimming ? QString::number(command->value) : QLatin1String(command->on ? "on" : "off");
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(command->tongdao)
+        .arg(command->index)
         .arg(applianceName(command->appliance), what);
 }
 } // namespace
@@ -61,12 +62,11 @@ void TestRemoteTopics::parseCommand_data()
     QTest::newRow("clear alarms takes no ON") << "panel/p1/0/0/clear_alarms/set" << QByteArray("ON") << rejected;
     QTest::newRow("brightness 101") << "panel/p1/0/0/main_light/brightness/set" << QByteArray("101") << rejected;
     QTest::newRow("brightness -1") << "panel/p1/0/0/main_light/brightness/set" << QByteArray("-1") << rejected;
-    QTest::newRow("brightness with a space") << "panel/p1/0/0/main_light/brightness/set" << QByteArray(" 5")
-                                             << rejected;
+    QTest::newRow("brightness with a space")
+        << "panel/p1/0/0/main_light/brightness/set" << QByteArray(" 5") << rejected;
     QTest::newRow("brightness ON") << "panel/p1/0/0/main_light/brightness/set" << QByteArray("ON") << rejected;
     QTest::newRow("fan has no brightness") << "panel/p1/0/0/fan/brightness/set" << QByteArray("50") << rejected;
-    QTest::newRow("17-byte payload") << "panel/p1/0/0/fan/set" << QByteArray("ON").leftJustified(17, ' ')
-                                     << rejected;
+    QTest::newRow("17-byte payload") << "panel/p1/0/0/fan/set" << QByteArray("ON").leftJustified(17, ' ') << rejected;
 }
 
 void TestRemoteTopics::parseCommand()

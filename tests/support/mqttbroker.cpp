@@ -86,8 +86,8 @@ QByteArray MqttBroker::retained(const QString &topic) const
 
 bool MqttBroker::publish(const QString &topic, const QByteArray &payload, bool retain) const
 {
-    QStringList arguments{QStringLiteral("--unix"), socketPath(), QStringLiteral("-t"), topic,
-                          QStringLiteral("-q"),     QStringLiteral("1")};
+    QStringList arguments{QStringLiteral("--unix"), socketPath(), QStringLiteral("-t"), topic};
+    arguments << QStringLiteral("-q") << QStringLiteral("1");
     arguments << (payload.isEmpty() ? QStringList{QStringLiteral("-n")}
                                     : QStringList{QStringLiteral("-m"), QString::fromUtf8(payload)});
     if (retain)
