@@ -1,6 +1,8 @@
 #include "app/cleanstop.h"
 #include "app/mainwindow.h"
 #include "app/servicenotifier.h"
+#include "remote/remotelink.h"
+#include "remote/remotesettings.h"
 #include "screens/buscontrol.h"
 
 #include <QApplication>
@@ -13,6 +15,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     CleanStop cleanStop;
     MainWindow::getInstance()->show();
+    // Without a local broker the panel is what it always was.
+    if (RemoteSettings::isWanted())
+        (new RemoteLink(RemoteSettings::socketPath(), RemoteSettings::panelId(), MainWindow::getInstance()))->start();
     // The buses are polled from start-up, whatever is on the screen: the bus control screen owns the
     // poll cycle, so it is made now, hidden. The watchdog vouches for that cycle.
     ServiceNotifier notifier;

@@ -29,6 +29,7 @@ set(PANEL_DEBIAN_DEPENDS
     "libqt5gui5 (>= ${PANEL_QT_MIN}) | libqt5gui5-gles (>= ${PANEL_QT_MIN})"
     "libqt5widgets5 (>= ${PANEL_QT_MIN})"
     "libqt5serialport5 (>= ${PANEL_QT_MIN})"
+    "libmosquitto1"
     "fonts-arphic-ukai"
     "fonts-arphic-uming"
     "fonts-dejavu-core"

@@ -39,7 +39,7 @@ for path in ./usr/bin/panel ./usr/lib/systemd/system/panel.service ./usr/lib/sys
 done
 [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "wrong architecture"
 depends=$(dpkg-deb -f "$deb" Depends)
-required=(libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5
+required=(libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5 libmosquitto1
           fonts-arphic-ukai fonts-arphic-uming fonts-dejavu-core systemd)
 for package in "${required[@]}"; do
     grep -Eq "(^|[ ,|])$package( |,|\$)" <<<"$depends" || fail "Depends lacks $package"

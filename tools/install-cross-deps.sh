@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages what the arm64 cross build and its emulated tests need: the arm64
-# architecture for dpkg, the cross compiler, Qt and libsystemd for arm64 (with pkgconf:arm64 for
+# architecture for dpkg, the cross compiler, Qt, libsystemd and libmosquitto for arm64 (with pkgconf:arm64 for
 # aarch64-linux-gnu-pkg-config) and the user-mode emulator. Safe to run
 # again: it does nothing when everything is there. Installing the arm64 Qt may bring some amd64
 # shared libraries up to the same version.
@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
     g++-aarch64-linux-gnu pkg-config
-    qtbase5-dev:arm64 libqt5serialport5-dev:arm64 libsystemd-dev:arm64 pkgconf:arm64
+    qtbase5-dev:arm64 libqt5serialport5-dev:arm64 libsystemd-dev:arm64 libmosquitto-dev:arm64 pkgconf:arm64
     qemu-user-static file
 )
 

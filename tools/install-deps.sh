@@ -9,6 +9,7 @@ packages=(
     fonts-arphic-ukai fonts-arphic-uming fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick util-linux procps
     libxcb1-dev libxcb-damage0-dev
+    mosquitto mosquitto-clients libmosquitto-dev
 )
 
 "$(dirname "$0")/install-missing.sh" "${packages[@]}"

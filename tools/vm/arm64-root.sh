@@ -16,7 +16,7 @@ export PYTHONDONTWRITEBYTECODE=1
 cache=${PANEL_VM_CACHE:-/var/cache/panel-vm}
 suite=bookworm
 packages=systemd-sysv,udev,kmod,linux-image-arm64,libsystemd0,libqt5core5a,libqt5gui5,libqt5widgets5
-packages+=,libqt5serialport5,libinput10,fonts-arphic-ukai,fonts-arphic-uming,fonts-dejavu-core
+packages+=,libqt5serialport5,libmosquitto1,libinput10,fonts-arphic-ukai,fonts-arphic-uming,fonts-dejavu-core
 packages+=,qemu-guest-agent,busybox-static
 # The extract variant takes only what it is given and its dependencies: the essential packages and
 # the rest of minbase must be named.

@@ -13,7 +13,7 @@ cache=${PANEL_VM_CACHE:-/var/cache/panel-vm}
 suite=bookworm
 packages=(
     systemd-sysv udev kmod linux-image-amd64 initramfs-tools
-    libsystemd0 libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5 libinput10
+    libsystemd0 libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5 libinput10 libmosquitto1
     fonts-arphic-ukai fonts-arphic-uming fonts-dejavu-core
     qemu-guest-agent
 )
