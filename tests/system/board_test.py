@@ -349,8 +349,10 @@ def display_away_and_back(guest, start, failed):
     wait_for("the panel started again with its display back", lambda: unit(guest)["ActiveState"] == "active",
              60, 0.5)
     wait_for("the start picture with the display back", lambda: drawn(guest, start), 60, 0.5)
-    check(is_failed(guest) == "active" and failures(guest) == failed,
-          "the panel stopped when its display went away and started when it came back, no failure")
+    state, now_failed = is_failed(guest), failures(guest)
+    check(state == "active" and now_failed == failed,
+          "the panel stopped when its display went away and started when it came back, no failure "
+          f"(the unit {state!r}, {now_failed - failed} new failures in the journal)")
 
 
 def stop_restart_upgrade_reinstall(guest, start):
@@ -358,8 +360,9 @@ def stop_restart_upgrade_reinstall(guest, start):
     failed = failures(guest)
     guest.run("systemctl restart panel.service")
     wait_for("the panel after systemctl restart", lambda: unit(guest)["ActiveState"] == "active", 60, 0.5)
-    check(is_failed(guest) == "active" and failures(guest) == failed,
-          f"systemctl restart leaves the unit {is_failed(guest)!r}, with no failure in the journal")
+    state = is_failed(guest)
+    check(state == "active" and failures(guest) == failed,
+          f"systemctl restart leaves the unit {state!r}, with no failure in the journal")
     wait_for("the start picture after systemctl restart", lambda: drawn(guest, start), 60, 0.5)
     display_away_and_back(guest, start, failed)
 
@@ -368,16 +371,17 @@ def stop_restart_upgrade_reinstall(guest, start):
     check(code == 0, f"the upgrade installs ({out.strip().splitlines()[-1:]})")
     wait_for("the panel after the upgrade", lambda: unit(guest)["ActiveState"] == "active", 60, 0.5)
     after = unit(guest)
-    check(is_failed(guest) == "active" and failures(guest) == failed,
-          f"the upgrade leaves the unit {is_failed(guest)!r}, with no failure in the journal")
+    state = is_failed(guest)
+    check(state == "active" and failures(guest) == failed,
+          f"the upgrade leaves the unit {state!r}, with no failure in the journal")
     check(after["MainPID"] != before["MainPID"] and starts(guest) == started + 1,
           f"the upgrade restarted the panel once ({starts(guest) - started} starts)")
     check(after["NRestarts"] == before["NRestarts"], f"the upgrade left NRestarts at {after['NRestarts']}")
     wait_for("the start picture after the upgrade", lambda: drawn(guest, start), 60, 0.5)
 
     code, out = guest.run("dpkg -r panel", timeout=180)
-    check(code == 0 and is_failed(guest) != "failed",
-          f"removing the package stops the panel, the unit {is_failed(guest)!r}")
+    state = is_failed(guest)
+    check(code == 0 and state != "failed", f"removing the package stops the panel, the unit {state!r}")
     code, out = guest.run(f"dpkg -i {UPGRADE} && sync", timeout=180)
     _, enabled = guest.run("systemctl is-enabled panel.service")
     check(code == 0 and enabled.strip() == "enabled", f"installed again, the unit is {enabled.strip()!r}")
