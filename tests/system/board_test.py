@@ -28,8 +28,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "vm"))
-from guest import (TIME_FACTOR, Failure, Guest, likeness, read_ppm, red_share, wait_for,  # noqa: E402
-                   write_png)
+from guest import (TIME_FACTOR, Failure, Guest, likeness, near, pixel_share, read_ppm, red_share,  # noqa: E402
+                   wait_for, write_png)
 
 START_LIKENESS = 0.97  # the screens as linuxfb draws them against the ones Xvfb drew
 POLL = "AA 43 58"
@@ -39,6 +39,16 @@ APPLIANCE_WINDOW = (560, 140, 1360, 940)
 # picture may lack it, so the start picture is compared outside it.
 ALARM_BOARD = (560, 820, 1360, 1050)
 RED_BOARD_SHARE = 0.5
+FAN_SWITCH = (1750, 805)
+# The dashboard's link caption: .在线. green, .异常. yellow (the kitchen's smoke), .断线. red.
+LINK_CAPTION = (30, 200, 121, 231)
+ANSWERING = (near((34, 177, 76)), near((229, 235, 69)))
+SILENT = near((204, 10, 0))
+CAPTION_SHARE = 0.005  # its letters: a few dozen of the caption box's pixels
+# Where a command the panel refused says "... 未发送": the bottom middle, or just above the alarm board.
+NOTICE_AREA = (640, 860, 1280, 1040)
+NOTICE_SHARE = 0.2
+FAN_TOUCHES = 3
 UPGRADE = "/var/tmp/panel-upgrade.deb"
 # Writable by design: the serial lock files, the private /tmp and /var/tmp and the unit's own
 # runtime and cache folders.
@@ -139,6 +149,53 @@ def replug_tablet(guest):
     print(f"ok: the panel took the tablet plugged in again ({event})", flush=True)
 
 
+def link_caption(picture):
+    if any(pixel_share(picture, LINK_CAPTION, colour, step=1) >= CAPTION_SHARE for colour in ANSWERING):
+        return "answering"
+    if pixel_share(picture, LINK_CAPTION, SILENT, step=1) >= CAPTION_SHARE:
+        return "silent"
+    return "unknown"
+
+
+def notice_shown(picture):
+    return pixel_share(picture, NOTICE_AREA, lambda pixel: max(pixel) < 90) >= NOTICE_SHARE
+
+
+def touch_fan_switch(guest):
+    """The dashboard's fan switch puts its frame on the wire. The panel refuses commands to a
+    controller it takes for silent, and under emulation it sometimes reads a poll's reply before all
+    of it has come through the emulated UART: a broken reply, silent until the controller's next
+    poll, four seconds later. So each touch waits for the caption to show the controller answering,
+    and only a refusal the screen shows earns another touch; a touch that neither sends nor is
+    refused fails at once."""
+    def sent():
+        return any(f[1] == 0 and f[2] == "rx" and f[3] == FAN_ON_CONTROLLER_2 for f in guest.sim_frames())
+
+    def outcome():
+        if sent():
+            return "sent"
+        return "refused" if notice_shown(guest.screendump()) else None
+
+    for touch in range(1, FAN_TOUCHES + 1):
+        wait_for("the dashboard showing its controller answering",
+                 lambda: link_caption(guest.screendump()) == "answering", 30, 0.5)
+        guest.touch(*FAN_SWITCH)
+        touched = time.monotonic() - guest.sim_started
+        if wait_for("the fan switch's frame on bus 0, or the panel's notice that it refused it", outcome,
+                    15, 0.3) == "sent":
+            print(f"ok: the dashboard's fan switch sends {FAN_ON_CONTROLLER_2} on bus 0 (touch {touch})",
+                  flush=True)
+            figure("touches of the dashboard's fan switch until its frame", touch)
+            return
+        # What the simulator saw on bus 0 before the refusal: which of the controller's polls it
+        # answered, and how.
+        print(f"touch {touch} of the fan switch refused (the controller taken for silent); "
+              f"bus 0 from 10 s before it:", flush=True)
+        for when, _, kind, data in (f for f in guest.sim_frames() if f[1] == 0 and f[0] >= touched - 10):
+            print(f"  {when - touched:+7.3f} s {kind} {data}", flush=True)
+    raise Failure(f"the fan switch was refused {FAN_TOUCHES} times; its frame never reached bus 0")
+
+
 def boot_until_drawn(guest, start, label):
     guest.start()
     guest.connect_agent(240)
@@ -223,11 +280,7 @@ def first_boot(guest, start, air_conditioner, host_rating, shot):
     guest.touch(212 + 70 + 280 * 2 + 70, 150 + 30 + 70)
     wait_for("the dashboard", lambda: likeness(guest.screendump(), bus_control) < 0.9, 30, 0.5)
     print("ok: a controller's tile opens its dashboard", flush=True)
-    guest.touch(1750, 805)
-    wait_for("the fan switch's frame on bus 0",
-             lambda: any(f[1] == 0 and f[2] == "rx" and f[3] == FAN_ON_CONTROLLER_2 for f in guest.sim_frames()),
-             15, 0.5)
-    print(f"ok: the dashboard's fan switch sends {FAN_ON_CONTROLLER_2} on bus 0", flush=True)
+    touch_fan_switch(guest)
     guest.touch(150, 660)
     wait_for("the air-conditioner screen over the dashboard",
              lambda: likeness(guest.screendump(), air_conditioner, APPLIANCE_WINDOW, tolerance=16)
@@ -296,8 +349,10 @@ def display_away_and_back(guest, start, failed):
     wait_for("the panel started again with its display back", lambda: unit(guest)["ActiveState"] == "active",
              60, 0.5)
     wait_for("the start picture with the display back", lambda: drawn(guest, start), 60, 0.5)
-    check(is_failed(guest) == "active" and failures(guest) == failed,
-          "the panel stopped when its display went away and started when it came back, no failure")
+    state, now_failed = is_failed(guest), failures(guest)
+    check(state == "active" and now_failed == failed,
+          "the panel stopped when its display went away and started when it came back, no failure "
+          f"(the unit {state!r}, {now_failed - failed} new failures in the journal)")
 
 
 def stop_restart_upgrade_reinstall(guest, start):
@@ -305,8 +360,9 @@ def stop_restart_upgrade_reinstall(guest, start):
     failed = failures(guest)
     guest.run("systemctl restart panel.service")
     wait_for("the panel after systemctl restart", lambda: unit(guest)["ActiveState"] == "active", 60, 0.5)
-    check(is_failed(guest) == "active" and failures(guest) == failed,
-          f"systemctl restart leaves the unit {is_failed(guest)!r}, with no failure in the journal")
+    state = is_failed(guest)
+    check(state == "active" and failures(guest) == failed,
+          f"systemctl restart leaves the unit {state!r}, with no failure in the journal")
     wait_for("the start picture after systemctl restart", lambda: drawn(guest, start), 60, 0.5)
     display_away_and_back(guest, start, failed)
 
@@ -315,16 +371,17 @@ def stop_restart_upgrade_reinstall(guest, start):
     check(code == 0, f"the upgrade installs ({out.strip().splitlines()[-1:]})")
     wait_for("the panel after the upgrade", lambda: unit(guest)["ActiveState"] == "active", 60, 0.5)
     after = unit(guest)
-    check(is_failed(guest) == "active" and failures(guest) == failed,
-          f"the upgrade leaves the unit {is_failed(guest)!r}, with no failure in the journal")
+    state = is_failed(guest)
+    check(state == "active" and failures(guest) == failed,
+          f"the upgrade leaves the unit {state!r}, with no failure in the journal")
     check(after["MainPID"] != before["MainPID"] and starts(guest) == started + 1,
           f"the upgrade restarted the panel once ({starts(guest) - started} starts)")
     check(after["NRestarts"] == before["NRestarts"], f"the upgrade left NRestarts at {after['NRestarts']}")
     wait_for("the start picture after the upgrade", lambda: drawn(guest, start), 60, 0.5)
 
     code, out = guest.run("dpkg -r panel", timeout=180)
-    check(code == 0 and is_failed(guest) != "failed",
-          f"removing the package stops the panel, the unit {is_failed(guest)!r}")
+    state = is_failed(guest)
+    check(code == 0 and state != "failed", f"removing the package stops the panel, the unit {state!r}")
     code, out = guest.run(f"dpkg -i {UPGRADE} && sync", timeout=180)
     _, enabled = guest.run("systemctl is-enabled panel.service")
     check(code == 0 and enabled.strip() == "enabled", f"installed again, the unit is {enabled.strip()!r}")

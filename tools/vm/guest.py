@@ -331,6 +331,25 @@ def red_share(picture, region, step=5):
     return red / total if total else 0.0
 
 
+def pixel_share(picture, region, keep, step=5):
+    """Share of sampled pixels (0..1) in region for which keep((r, g, b)) holds."""
+    width, _, pixels = picture
+    x0, y0, x1, y1 = region
+    kept = total = 0
+    for y in range(y0, y1, step):
+        for x in range(x0, x1, step):
+            i = (y * width + x) * 3
+            total += 1
+            if keep(pixels[i:i + 3]):
+                kept += 1
+    return kept / total if total else 0.0
+
+
+def near(colour, tolerance=40):
+    """A pixel test for one colour, antialiased text's core pixels included."""
+    return lambda pixel: all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
 def write_png(picture, path):
     """The screendump as PNG, through ImageMagick (installed with the project's dependencies)."""
     width, height, pixels = picture
