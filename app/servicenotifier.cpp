@@ -6,9 +6,7 @@
 
 ServiceNotifier::ServiceNotifier(QObject *parent)
     : QObject(parent)
-    , m_watchdog(new QTimer(this))
 {
-    connect(m_watchdog, &QTimer::timeout, this, &ServiceNotifier::keepAlive);
 }
 
 void ServiceNotifier::notifyReadyWhenRunning()
@@ -18,25 +16,26 @@ void ServiceNotifier::notifyReadyWhenRunning()
     QTimer::singleShot(0, this, &ServiceNotifier::notifyReady);
 }
 
+// sd_watchdog_enabled also checks WATCHDOG_PID, so a child the panel might start never pings on its
+// behalf.
 void ServiceNotifier::notifyReady()
 {
     sd_notify(0, "READY=1");
-    // sd_watchdog_enabled also checks WATCHDOG_PID, so a child the panel might start never pings
-    // on its behalf. Half the interval leaves room for one late turn of the event loop, and for
-    // the work that may have fallen just after one keep-alive.
     uint64_t intervalUs = 0;
     if (sd_watchdog_enabled(0, &intervalUs) > 0 && intervalUs > 0) {
-        m_watchdog->start(int(qMax<uint64_t>(intervalUs / 2000, 1)));
+        m_intervalMs = qMax<qint64>(qint64(intervalUs / 1000), 1);
         sd_notify(0, "WATCHDOG=1");
+        m_sinceKeepAlive.start();
     }
 }
 
-// No work since the last keep-alive: none goes out, and the service manager restarts the panel
-// once the interval has passed.
-void ServiceNotifier::keepAlive()
+// A tenth of the interval apart at the closest: the poll cycle's reads come once a second, and one
+// keep-alive a second is plenty for a watchdog of ten. No work, no keep-alive: the service manager
+// restarts the panel once the interval has passed.
+void ServiceNotifier::workDone()
 {
-    if (!m_worked)
+    if (m_intervalMs == 0 || m_sinceKeepAlive.elapsed() < m_intervalMs / 10)
         return;
-    m_worked = false;
     sd_notify(0, "WATCHDOG=1");
+    m_sinceKeepAlive.restart();
 }
