@@ -30,7 +30,9 @@ CleanStop::CleanStop(QObject *parent)
     }
     m_notifier = new QSocketNotifier(stopPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &CleanStop::stop);
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = &CleanStop::handleSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -40,7 +42,9 @@ CleanStop::CleanStop(QObject *parent)
 
 CleanStop::~CleanStop()
 {
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     for (int number : StopSignals)
@@ -65,7 +69,6 @@ void CleanStop::handleSignal(int)
 void CleanStop::stop()
 {
     char bytes[16];
-    while (::read(stopPipe[0], bytes, sizeof bytes) > 0) {
-    }
+    while (::read(stopPipe[0], bytes, sizeof bytes) > 0) {}
     QCoreApplication::quit();
 }

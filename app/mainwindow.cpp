@@ -1,13 +1,13 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "screens/shared/alarmboard.h"
-#include "screens/home.h"
-#include "screens/shared/screeninstance.h"
-#include "bus/serialports.h"
-#include "bus/devicetables.h"
 #include "bus/controllerstates.h"
+#include "bus/devicetables.h"
+#include "bus/serialports.h"
 #include "screens/devices.h"
+#include "screens/home.h"
+#include "screens/shared/alarmboard.h"
+#include "screens/shared/screeninstance.h"
 
 #include <QMessageBox>
 #include <QMouseEvent>

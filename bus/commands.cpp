@@ -1,7 +1,7 @@
 #include "bus/commands.h"
 
-#include "bus/devicetables.h"
 #include "bus/controllerstates.h"
+#include "bus/devicetables.h"
 #include "bus/serialports.h"
 
 #include <QHash>

@@ -10,11 +10,8 @@ struct AlarmCaption
 };
 
 const AlarmCaption captionTable[] = {
-    {AlarmSmoke, "烟"},
-    {AlarmGas, "可燃气体"},
-    {AlarmCo2, "二氧化碳"},
-    {AlarmTemperature, "温度"},
-    {AlarmLeakage, "漏电"},
+    {AlarmSmoke, "烟"},         {AlarmGas, "可燃气体"}, {AlarmCo2, "二氧化碳"},
+    {AlarmTemperature, "温度"}, {AlarmLeakage, "漏电"},
 };
 } // namespace
 

@@ -76,8 +76,8 @@ private:
         default:
             return;
         }
-        qDebug("bus port %s failed (error %d: %s), closed until it can be opened again",
-               qPrintable(port->portName()), int(error), qPrintable(port->errorString()));
+        qDebug("bus port %s failed (error %d: %s), closed until it can be opened again", qPrintable(port->portName()),
+               int(error), qPrintable(port->errorString()));
         port->close();
         lastReadError.invalidate();
         reopenTimer.start();
@@ -191,10 +191,7 @@ public:
 private:
     static constexpr int NoReply = -1;
 
-    bool replyDue() const
-    {
-        return polledIndex != NoReply && sincePoll.elapsed() < ReplyGuardMs && !replyIsIn();
-    }
+    bool replyDue() const { return polledIndex != NoReply && sincePoll.elapsed() < ReplyGuardMs && !replyIsIn(); }
 
     // Judged as the read will judge it; a full reply that fails its checksum is complete too.
     bool replyIsIn() const

@@ -1,16 +1,16 @@
 #include "screens/buscontrol.h"
 #include "ui_buscontrol.h"
 
+#include "bus/controllerstates.h"
+#include "bus/devicetables.h"
+#include "bus/serialports.h"
+#include "screens/devices.h"
+#include "screens/devitem.h"
 #include "screens/shared/clockcaption.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
-#include "bus/serialports.h"
-#include "bus/devicetables.h"
-#include "screens/devitem.h"
-#include "bus/controllerstates.h"
 #include "wire/pollcycle.h"
 #include "wire/wire.h"
-#include "screens/devices.h"
 
 #include <QDateTime>
 #include <QPushButton>
@@ -182,8 +182,8 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
     QLabel *labelState = item->getLabelState();
     QLabel *labelIdx = item->getLabelIdx();
     if (state == LinkRequesting) {
-        setTextIfChanged(labelState, QString::fromUtf8(stateName[LinkRequesting])
-                                         + QStringLiteral("...").repeated(qMax(retry, 0)));
+        setTextIfChanged(labelState,
+                         QString::fromUtf8(stateName[LinkRequesting]) + QStringLiteral("...").repeated(qMax(retry, 0)));
         showLook(labelState, requestingQss);
         showLook(labelIdx, requestingQss);
         return;
@@ -191,9 +191,11 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
     if (state != LinkNormal && state != LinkAlarm && state != LinkOffline)
         return;
 
-    const unsigned char shownAlarm = ControllerStates::instance()->latched(index, tongdao) | (state == LinkAlarm ? alarm : 0);
+    const unsigned char shownAlarm = ControllerStates::instance()->latched(index, tongdao)
+        | (state == LinkAlarm ? alarm : 0);
     if (shownAlarm != 0) {
-        setTextIfChanged(labelState, alarmText(shownAlarm) + (state == LinkOffline ? QStringLiteral("断线\n") : QString()));
+        setTextIfChanged(labelState,
+                         alarmText(shownAlarm) + (state == LinkOffline ? QStringLiteral("断线\n") : QString()));
         showLook(labelState, alarmQss);
         showLook(labelIdx, alarmQss);
     } else if (state == LinkNormal) {

@@ -1,21 +1,21 @@
 #include "screens/devices.h"
 #include "ui_devices.h"
 
-#include "screens/shared/alarmboard.h"
-#include "screens/shared/backgroundstrips.h"
-#include "screens/shared/commandnotice.h"
-#include "screens/shared/screeninstance.h"
-#include "screens/shared/stylesheet.h"
+#include "bus/devicetables.h"
 #include "screens/appliances/aircond.h"
 #include "screens/appliances/curtain.h"
 #include "screens/appliances/light1.h"
 #include "screens/appliances/tv.h"
 #include "screens/appliances/wind.h"
-#include "screens/shared/clockcaption.h"
 #include "screens/buscontrol.h"
-#include "bus/devicetables.h"
-#include "wire/wire.h"
+#include "screens/shared/alarmboard.h"
 #include "screens/shared/animationsigner.h"
+#include "screens/shared/backgroundstrips.h"
+#include "screens/shared/clockcaption.h"
+#include "screens/shared/commandnotice.h"
+#include "screens/shared/screeninstance.h"
+#include "screens/shared/stylesheet.h"
+#include "wire/wire.h"
 
 #include <QDateTime>
 #include <QMouseEvent>
@@ -434,7 +434,8 @@ void Devices::updateConnState(int index, int tongdao, int state, unsigned char a
 void Devices::showLinkState(int state, unsigned char alarmBits)
 {
     showConnCaption(state);
-    const unsigned char shownAlarm = ControllerStates::instance()->latched(index, tongdao) | (state == LinkAlarm ? alarmBits : 0);
+    const unsigned char shownAlarm = ControllerStates::instance()->latched(index, tongdao)
+        | (state == LinkAlarm ? alarmBits : 0);
     setWarnIcon(index, tongdao, shownAlarm == 0, shownAlarm);
 }
 
@@ -521,8 +522,7 @@ void Devices::blinkWarnIcons(unsigned char alarmBits)
 
 QLabel *Devices::warnIcon(int icon) const
 {
-    QLabel *const icons[AlarmIconCount] = {ui->label_jg0, ui->label_jg1, ui->label_jg2, ui->label_jg3,
-                                           ui->label_jg4};
+    QLabel *const icons[AlarmIconCount] = {ui->label_jg0, ui->label_jg1, ui->label_jg2, ui->label_jg3, ui->label_jg4};
     return icons[icon];
 }
 

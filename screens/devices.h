@@ -2,8 +2,8 @@
 
 #include "bus/controllerstates.h"
 #include "screens/shared/screeninstance.h"
-#include "wire/smalldevinfo.h"
 #include "screens/showncontroller.h"
+#include "wire/smalldevinfo.h"
 
 #include <QString>
 #include <QVector>

@@ -1,11 +1,11 @@
 #include "screens/home.h"
 #include "ui_home.h"
 
+#include "bus/controllerstates.h"
+#include "screens/buscontrol.h"
+#include "screens/devices.h"
 #include "screens/shared/alarmboard.h"
 #include "screens/shared/screeninstance.h"
-#include "screens/buscontrol.h"
-#include "bus/controllerstates.h"
-#include "screens/devices.h"
 
 namespace {
 // Lines beyond these would run off the alarm panel; the rest are counted instead.

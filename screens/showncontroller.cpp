@@ -1,8 +1,8 @@
 #include "screens/showncontroller.h"
 
-#include "screens/shared/commandnotice.h"
 #include "bus/devicetables.h"
 #include "screens/devices.h"
+#include "screens/shared/commandnotice.h"
 
 ShownController ShownController::current()
 {

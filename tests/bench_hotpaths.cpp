@@ -1,11 +1,11 @@
-#include "screens/shared/clockcaption.h"
 #include "app/mainwindow.h"
+#include "bus/devicetables.h"
 #include "screens/appliances/aircond.h"
 #include "screens/buscontrol.h"
-#include "bus/devicetables.h"
-#include "screens/devitem.h"
-#include "wire/wire.h"
 #include "screens/devices.h"
+#include "screens/devitem.h"
+#include "screens/shared/clockcaption.h"
+#include "wire/wire.h"
 
 #include "busterminals.h"
 #include "messagelog.h"
@@ -69,9 +69,9 @@ QByteArray fullReply(int channel, int index)
     reply[0] = char(Wire::FullReplyStart);
     reply[1] = char(index);
     reply[2] = char(channel == ShownChannel && index == ShownIndex ? AllAlarms : 0);
-    reply[11] = 1;               // main light on
-    reply[17] = char(index & 1); // television
-    reply[19] = 20;              // volume
+    reply[11] = 1;                // main light on
+    reply[17] = char(index & 1);  // television
+    reply[19] = 20;               // volume
     reply[23] = char(20 + index); // set temperature
     reply[30] = char(Wire::fullReplyChecksum(reply));
     return reply;
@@ -159,7 +159,8 @@ void BenchHotPaths::pollTickAndRead()
     QFETCH(bool, dashboardOnTop);
     showDashboard(dashboardOnTop);
 
-    QBENCHMARK {
+    QBENCHMARK
+    {
         busControl->sendCommand();
         busControl->handleReplies(repliesOfPolledControllers());
         readTimer->stop();
@@ -200,7 +201,8 @@ void BenchHotPaths::setItemState()
     showDashboard(dashboardOnTop);
     constexpr int Index = 1;
 
-    QBENCHMARK {
+    QBENCHMARK
+    {
         busControl->setItemState(Index, ShownChannel, LinkRequesting, 0, 0);
         settle();
         busControl->setItemState(Index, ShownChannel, answer, static_cast<unsigned char>(alarm), 0);
@@ -239,7 +241,8 @@ void BenchHotPaths::dashboardRefresh()
     refresh();
     settle();
 
-    QBENCHMARK {
+    QBENCHMARK
+    {
         // Against what the tiles show now, so that every iteration changes them.
         if (recordChanges) {
             record.tvOn = !tvSwitch->isChecked();
@@ -263,7 +266,8 @@ void BenchHotPaths::switchClickToFrame()
     settle();
     QByteArray frame;
 
-    QBENCHMARK {
+    QBENCHMARK
+    {
         QTest::mouseClick(fanSwitch, Qt::LeftButton);
         frame = buses.read(ShownChannel, Wire::CommandFrameSize);
         settle();
@@ -283,7 +287,8 @@ void BenchHotPaths::clockTickAndBlink()
     settle();
     int tick = 0;
 
-    QBENCHMARK {
+    QBENCHMARK
+    {
         clock->setText(clockCaption(QDateTime::currentDateTime().addSecs(++tick)));
         settle();
         for (int pass = 0; pass < 2; ++pass) {

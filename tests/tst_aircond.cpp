@@ -1,5 +1,5 @@
-#include "screens/appliances/aircond.h"
 #include "bus/devicetables.h"
+#include "screens/appliances/aircond.h"
 
 #include "appliancefixture.h"
 
@@ -29,7 +29,10 @@ private slots:
 
 private:
     template <typename T>
-    T *widget(const char *name) const { return screen->findChild<T *>(QLatin1String(name)); }
+    T *widget(const char *name) const
+    {
+        return screen->findChild<T *>(QLatin1String(name));
+    }
     void press(const QString &keys);
     bool showsOn() const;
     bool speedFilled() const;
@@ -71,18 +74,30 @@ void TestAircond::temperatureStepsFromWhatIsShown_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<int>("stored");
 
-    QTest::newRow("24 shown, + gives 25") << QList<int>{24} << "+" << "25" << 25;
-    QTest::newRow("24 shown, - gives 23") << QList<int>{24} << "-" << "23" << 23;
-    QTest::newRow("from 18 down to the floor") << QList<int>{18} << "---" << "16" << 16;
-    QTest::newRow("16 shown, - stays") << QList<int>{16} << "-" << "16" << 16;
-    QTest::newRow("16 shown, + gives 17") << QList<int>{16} << "+" << "17" << 17;
-    QTest::newRow("30 shown, + stays") << QList<int>{30} << "+" << "30" << 30;
-    QTest::newRow("30 shown, - gives 29") << QList<int>{30} << "-" << "29" << 29;
-    QTest::newRow("up to the ceiling") << QList<int>{28} << "+++" << "30" << 30;
-    QTest::newRow("a step back from the ceiling") << QList<int>{29} << "++-" << "29" << 29;
-    QTest::newRow("no value keeps the last one") << QList<int>{22, 0} << "+" << "23" << 23;
-    QTest::newRow("above the range is shown, not taken") << QList<int>{20, 35} << "+" << "21" << 21;
-    QTest::newRow("below the range is shown, not taken") << QList<int>{20, 15} << "-" << "19" << 19;
+    QTest::newRow("24 shown, + gives 25") << QList<int>{24} << "+"
+                                          << "25" << 25;
+    QTest::newRow("24 shown, - gives 23") << QList<int>{24} << "-"
+                                          << "23" << 23;
+    QTest::newRow("from 18 down to the floor") << QList<int>{18} << "---"
+                                               << "16" << 16;
+    QTest::newRow("16 shown, - stays") << QList<int>{16} << "-"
+                                       << "16" << 16;
+    QTest::newRow("16 shown, + gives 17") << QList<int>{16} << "+"
+                                          << "17" << 17;
+    QTest::newRow("30 shown, + stays") << QList<int>{30} << "+"
+                                       << "30" << 30;
+    QTest::newRow("30 shown, - gives 29") << QList<int>{30} << "-"
+                                          << "29" << 29;
+    QTest::newRow("up to the ceiling") << QList<int>{28} << "+++"
+                                       << "30" << 30;
+    QTest::newRow("a step back from the ceiling") << QList<int>{29} << "++-"
+                                                  << "29" << 29;
+    QTest::newRow("no value keeps the last one") << QList<int>{22, 0} << "+"
+                                                 << "23" << 23;
+    QTest::newRow("above the range is shown, not taken") << QList<int>{20, 35} << "+"
+                                                         << "21" << 21;
+    QTest::newRow("below the range is shown, not taken") << QList<int>{20, 15} << "-"
+                                                         << "19" << 19;
 }
 
 void TestAircond::temperatureStepsFromWhatIsShown()

@@ -62,17 +62,16 @@ const char *const swOff = "url(:/swoff.png)";
 const Switch switches[] = {
     {"air conditioner", "Aircond", "btn_onoff", "btn_onoff", 6, offsetof(SmallDevInfo, airOn), "btn_air_onoff",
      "btn_onoff", "url(:/onoff1.png)", "url(:/onoff.png)", "", "", false, 2, 1},
-    {"television", "Tv", "btn_onoff", "btn_onoff", 5, offsetof(SmallDevInfo, tvOn), "btn_tv_onoff", "btn_onoff",
-     swOn, swOff, "on_btn_onoff_clicked 1", "on_btn_onoff_clicked 0", true, 1, 2},
-    {"fan", "Wind", "btn_onoff", "btn_onoff", 7, offsetof(SmallDevInfo, windOn), "btn_wind_onoff", "btn_onoff",
-     swOn, swOff, "on_btn_onoff_clicked 1", "on_btn_onoff_clicked 0", true, 3, 1},
+    {"television", "Tv", "btn_onoff", "btn_onoff", 5, offsetof(SmallDevInfo, tvOn), "btn_tv_onoff", "btn_onoff", swOn,
+     swOff, "on_btn_onoff_clicked 1", "on_btn_onoff_clicked 0", true, 1, 2},
+    {"fan", "Wind", "btn_onoff", "btn_onoff", 7, offsetof(SmallDevInfo, windOn), "btn_wind_onoff", "btn_onoff", swOn,
+     swOff, "on_btn_onoff_clicked 1", "on_btn_onoff_clicked 0", true, 3, 1},
     {"main light", "Light1", "btn_sw_main", "btn_sw_main", 10, offsetof(SmallDevInfo, mainOn), "btn_light_onoff",
      "btn_sw_main", swOn, swOff, "on_btn_sw_main_clicked: 1", "on_btn_sw_main_clicked: 0", false, 1, 2},
     {"light belt", "Light1", "btn_sw_lightbelt", "btn_sw_lightbelt", 8, offsetof(SmallDevInfo, lightbeltOn), "",
-     "btn_sw_lightbelt", swOn, swOff, "on_btn_sw_lightbelt_clicked: 1", "on_btn_sw_lightbelt_clicked: 0", false, 0,
-     0},
-    {"spot light", "Light1", "btn_sw_spot", "btn_sw_spot", 9, offsetof(SmallDevInfo, spotOn), "", "btn_sw_spot",
-     swOn, swOff, "on_btn_sw_spot_clicked: 1", "on_btn_sw_spot_clicked: 0", false, 3, 3},
+     "btn_sw_lightbelt", swOn, swOff, "on_btn_sw_lightbelt_clicked: 1", "on_btn_sw_lightbelt_clicked: 0", false, 0, 0},
+    {"spot light", "Light1", "btn_sw_spot", "btn_sw_spot", 9, offsetof(SmallDevInfo, spotOn), "", "btn_sw_spot", swOn,
+     swOff, "on_btn_sw_spot_clicked: 1", "on_btn_sw_spot_clicked: 0", false, 3, 3},
     {"curtain", "Curtain", "btn_on", "btn_off", 4, offsetof(SmallDevInfo, curtainOn), "btn_curtain_onoff",
      "label_onoff", "开|color: rgb(115, 210, 22);", "关|color: rgb(200, 20, 20);", "on_btn_on_clicked ",
      "on_btn_off_clicked ", true, 0, 3},
@@ -92,11 +91,28 @@ void addScreenRows()
     QTest::addColumn<QString>("back");
     QTest::addColumn<QString>("toggle");
     QTest::addColumn<QString>("onLook");
-    QTest::newRow("air conditioner") << "Aircond" << "空调" << "pushButton" << "btn_onoff" << "url(:/onoff1.png)";
-    QTest::newRow("television") << "Tv" << "电视" << "btn_return1" << "btn_onoff" << swOn;
-    QTest::newRow("fan") << "Wind" << "风扇" << "btn_return" << "btn_onoff" << swOn;
-    QTest::newRow("light") << "Light1" << "灯" << "btn_return" << "btn_sw_main" << swOn;
-    QTest::newRow("curtain") << "Curtain" << "窗帘" << "bnt_return" << "" << "";
+    QTest::newRow("air conditioner") << "Aircond"
+                                     << "空调"
+                                     << "pushButton"
+                                     << "btn_onoff"
+                                     << "url(:/onoff1.png)";
+    QTest::newRow("television") << "Tv"
+                                << "电视"
+                                << "btn_return1"
+                                << "btn_onoff" << swOn;
+    QTest::newRow("fan") << "Wind"
+                         << "风扇"
+                         << "btn_return"
+                         << "btn_onoff" << swOn;
+    QTest::newRow("light") << "Light1"
+                           << "灯"
+                           << "btn_return"
+                           << "btn_sw_main" << swOn;
+    QTest::newRow("curtain") << "Curtain"
+                             << "窗帘"
+                             << "bnt_return"
+                             << ""
+                             << "";
 }
 
 const Switch &fetchSwitch()

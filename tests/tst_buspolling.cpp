@@ -1,17 +1,17 @@
-#include "screens/shared/clockcaption.h"
-#include "screens/home.h"
 #include "app/mainwindow.h"
+#include "bus/devicetables.h"
 #include "bus/serialports.h"
 #include "screens/appliances/aircond.h"
 #include "screens/appliances/light1.h"
 #include "screens/appliances/tv.h"
 #include "screens/appliances/wind.h"
-#include "screens/shared/alarmboard.h"
 #include "screens/buscontrol.h"
-#include "bus/devicetables.h"
-#include "screens/devitem.h"
-#include "wire/wire.h"
 #include "screens/devices.h"
+#include "screens/devitem.h"
+#include "screens/home.h"
+#include "screens/shared/alarmboard.h"
+#include "screens/shared/clockcaption.h"
+#include "wire/wire.h"
 
 #include "messagelog.h"
 #include "modalboxes.h"
@@ -111,10 +111,9 @@ using Replies::hex;
 
 double cpuSeconds()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 } // namespace
 
@@ -256,8 +255,8 @@ void TestBusPolling::tileStates_data()
     QTest::newRow("requesting") << 2 << 3 << 1 << 0 << 0 << QStringLiteral("请求中.\n.") << amber << amber;
     QTest::newRow("requesting, two earlier polls")
         << 2 << 3 << 1 << 0 << 2 << QStringLiteral("请求中.\n.......") << amber << amber;
-    QTest::newRow("smoke and gas") << 1 << 0 << 2 << 0xC0 << 0 << QStringLiteral("警报：\n\n烟\n可燃气体\n")
-                                   << red << red;
+    QTest::newRow("smoke and gas") << 1 << 0 << 2 << 0xC0 << 0 << QStringLiteral("警报：\n\n烟\n可燃气体\n") << red
+                                   << red;
     QTest::newRow("every captioned alarm")
         << 3 << 1 << 2 << 0xFF << 0 << QStringLiteral("警报：\n\n烟\n可燃气体\n二氧化碳\n温度\n漏电\n") << red << red;
     QTest::newRow("alarm without caption") << 1 << 0 << 2 << 0x04 << 0 << QStringLiteral("警报：\n\n") << red << red;
@@ -293,9 +292,12 @@ void TestBusPolling::clockCaption_data()
 {
     QTest::addColumn<QDateTime>("moment");
     QTest::addColumn<QString>("text");
-    QTest::newRow("morning") << QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)) << QStringLiteral("2026年12月7日 09:05:03");
-    QTest::newRow("midnight") << QDateTime(QDate(2027, 1, 10), QTime(0, 0, 0)) << QStringLiteral("2027年1月10日 00:00:00");
-    QTest::newRow("evening") << QDateTime(QDate(2015, 1, 1), QTime(23, 59, 59)) << QStringLiteral("2015年1月1日 23:59:59");
+    QTest::newRow("morning") << QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3))
+                             << QStringLiteral("2026年12月7日 09:05:03");
+    QTest::newRow("midnight") << QDateTime(QDate(2027, 1, 10), QTime(0, 0, 0))
+                              << QStringLiteral("2027年1月10日 00:00:00");
+    QTest::newRow("evening") << QDateTime(QDate(2015, 1, 1), QTime(23, 59, 59))
+                             << QStringLiteral("2015年1月1日 23:59:59");
 }
 
 void TestBusPolling::clockCaption()
@@ -483,7 +485,8 @@ void TestBusPolling::framesWaitForTheReplyOfAPoll_data()
 
     QTest::newRow("full reply in") << fullReply(2, 0, 0x11) << LineFreedBy::Reply;
     QTest::newRow("short reply in") << hex("BB0200FF") << LineFreedBy::Reply;
-    QTest::newRow("full reply with a bad checksum in") << fullReply(2, 0, 0x11).replace(30, 1, "x") << LineFreedBy::Reply;
+    QTest::newRow("full reply with a bad checksum in")
+        << fullReply(2, 0, 0x11).replace(30, 1, "x") << LineFreedBy::Reply;
     QTest::newRow("half a full reply, then the read") << fullReply(2, 0, 0x11).left(15) << LineFreedBy::Read;
     QTest::newRow("another controller's reply, then the read") << hex("BB0300FF") << LineFreedBy::Read;
     QTest::newRow("silence and no read") << QByteArray() << LineFreedBy::GuardTime;
@@ -738,9 +741,12 @@ void TestBusPolling::heldSliderStaysUnderTheFinger_data()
     QTest::addColumn<QString>("sliderName");
     QTest::addColumn<int>("fieldOffset");
 
-    QTest::newRow("main dimmer") << "Light1" << "hs_main" << int(offsetof(SmallDevInfo, mainBright));
-    QTest::newRow("television volume") << "Tv" << "vs_vol" << int(offsetof(SmallDevInfo, tvVol));
-    QTest::newRow("air-conditioner speed") << "Aircond" << "hs_speed" << int(offsetof(SmallDevInfo, airSpeed));
+    QTest::newRow("main dimmer") << "Light1"
+                                 << "hs_main" << int(offsetof(SmallDevInfo, mainBright));
+    QTest::newRow("television volume") << "Tv"
+                                       << "vs_vol" << int(offsetof(SmallDevInfo, tvVol));
+    QTest::newRow("air-conditioner speed") << "Aircond"
+                                           << "hs_speed" << int(offsetof(SmallDevInfo, airSpeed));
 }
 
 // A finger holds a slider at 80 while the controllers report 50, its own controller among them; the

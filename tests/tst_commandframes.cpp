@@ -3,9 +3,9 @@
 #include "bus/devicetables.h"
 #include "bus/serialports.h"
 
+#include "busterminals.h"
 #include "messagelog.h"
 #include "paneltest.h"
-#include "busterminals.h"
 
 #include <QSerialPort>
 #include "replies.h"
@@ -112,14 +112,14 @@ void TestCommandFrames::valueCommand_data()
     QTest::addColumn<QByteArray>("wire");
     QTest::addColumn<QString>("debugLine");
 
-    QTest::newRow("spot light 55")
-        << 0 << 3 << 9 << 55 << hex("AA0309003700FF") << "~~~sendLight~~~: 170 3 9 0 55 0 255";
+    QTest::newRow("spot light 55") << 0 << 3 << 9 << 55 << hex("AA0309003700FF")
+                                   << "~~~sendLight~~~: 170 3 9 0 55 0 255";
     QTest::newRow("clear alarms, channel 3 device 0")
         << 3 << 0 << 0 << 0 << hex("AA0000000000FF") << "~~~sendLight~~~: 170 0 0 0 0 0 255";
     QTest::newRow("value keeps its low 8 bits")
         << 1 << 2 << 8 << 300 << hex("AA0208002C00FF") << "~~~sendLight~~~: 170 2 8 0 44 0 255";
-    QTest::newRow("negative value")
-        << 1 << 2 << 10 << -1 << hex("AA020A00FF00FF") << "~~~sendLight~~~: 170 2 10 0 255 0 255";
+    QTest::newRow("negative value") << 1 << 2 << 10 << -1 << hex("AA020A00FF00FF")
+                                    << "~~~sendLight~~~: 170 2 10 0 255 0 255";
 }
 
 void TestCommandFrames::valueCommand()
@@ -143,8 +143,7 @@ void TestCommandFrames::commandKeepsOtherChannelsFrames()
     window->sendLightOpen(0, 2, 4, true);
     window->sendLightOpen(2, 1, 5, false);
     window->sendLight(3, 3, 9, 80);
-    const Wire::CommandFrame before[] = {window->commandFrame(0), window->commandFrame(2),
-                                         window->commandFrame(3)};
+    const Wire::CommandFrame before[] = {window->commandFrame(0), window->commandFrame(2), window->commandFrame(3)};
 
     window->sendLightOpen(1, 3, 7, true);
 

@@ -1,5 +1,5 @@
-#include "screens/appliances/curtain.h"
 #include "bus/devicetables.h"
+#include "screens/appliances/curtain.h"
 
 #include "appliancefixture.h"
 

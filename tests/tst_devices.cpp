@@ -1,18 +1,18 @@
-#include "screens/shared/clockcaption.h"
 #include "app/mainwindow.h"
+#include "bus/controllerstates.h"
+#include "bus/devicetables.h"
 #include "screens/appliances/aircond.h"
 #include "screens/appliances/curtain.h"
 #include "screens/appliances/light1.h"
 #include "screens/appliances/tv.h"
 #include "screens/appliances/wind.h"
 #include "screens/buscontrol.h"
-#include "bus/devicetables.h"
-#include "bus/controllerstates.h"
 #include "screens/devices.h"
+#include "screens/shared/clockcaption.h"
 
+#include "busterminals.h"
 #include "messagelog.h"
 #include "paneltest.h"
-#include "busterminals.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -259,17 +259,21 @@ void TestDevices::tileStacking_data()
     QTest::addColumn<QStringList>("bottomToTop");
 
     QTest::newRow("air conditioner") << "frame_air"
-        << QStringList{"label_air_onoff", "label_air_temp", "label_2", "label_air_mode", "label_air_img", "label_9",
-                       "btn_air", "btn_air_onoff"};
-    QTest::newRow("television") << "frame_tv"
-        << QStringList{"label_tv_img", "label_tv_onoff", "label_tv_bright", "label_tv_bright_icon", "label_tv_vol",
-                       "label_tv_vol_icon", "label_10", "btn_tv", "btn_tv_onoff"};
+                                     << QStringList{"label_air_onoff", "label_air_temp", "label_2", "label_air_mode",
+                                                    "label_air_img",   "label_9",        "btn_air", "btn_air_onoff"};
+    QTest::newRow("television") << "frame_tv" << QStringList{"label_tv_img",    "label_tv_onoff",
+                                                             "label_tv_bright", "label_tv_bright_icon",
+                                                             "label_tv_vol",    "label_tv_vol_icon",
+                                                             "label_10",        "btn_tv",
+                                                             "btn_tv_onoff"};
     QTest::newRow("light") << "frame_light"
-        << QStringList{"label_8", "label_light_img", "label_light_onoff", "btn_light", "btn_light_onoff"};
+                           << QStringList{"label_8", "label_light_img", "label_light_onoff", "btn_light",
+                                          "btn_light_onoff"};
     QTest::newRow("curtain") << "frame_curtain"
-        << QStringList{"label_curtain_onoff", "label_12", "label_curtain_img", "btn_curtain", "btn_curtain_onoff"};
+                             << QStringList{"label_curtain_onoff", "label_12", "label_curtain_img", "btn_curtain",
+                                            "btn_curtain_onoff"};
     QTest::newRow("fan") << "frame_wind"
-        << QStringList{"label_wind_onoff", "label_13", "label_wind_img", "btn_wind", "btn_wind_onoff"};
+                         << QStringList{"label_wind_onoff", "label_13", "label_wind_img", "btn_wind", "btn_wind_onoff"};
 }
 
 // The touch area covers the tile's pictures and captions; the switch lies above the touch area.
@@ -302,11 +306,21 @@ void TestDevices::touchOnTileOpensApplianceScreen_data()
     QTest::addColumn<QString>("onoff");
     QTest::addColumn<QString>("screen");
 
-    QTest::newRow("air conditioner") << "label_2" << "btn_air_onoff" << "Aircond";
-    QTest::newRow("television") << "label_10" << "btn_tv_onoff" << "Tv";
-    QTest::newRow("light") << "label_8" << "btn_light_onoff" << "Light1";
-    QTest::newRow("curtain") << "label_12" << "btn_curtain_onoff" << "Curtain";
-    QTest::newRow("fan") << "label_13" << "btn_wind_onoff" << "Wind";
+    QTest::newRow("air conditioner") << "label_2"
+                                     << "btn_air_onoff"
+                                     << "Aircond";
+    QTest::newRow("television") << "label_10"
+                                << "btn_tv_onoff"
+                                << "Tv";
+    QTest::newRow("light") << "label_8"
+                           << "btn_light_onoff"
+                           << "Light1";
+    QTest::newRow("curtain") << "label_12"
+                             << "btn_curtain_onoff"
+                             << "Curtain";
+    QTest::newRow("fan") << "label_13"
+                         << "btn_wind_onoff"
+                         << "Wind";
 }
 
 void TestDevices::touchOnTileOpensApplianceScreen()
@@ -474,16 +488,16 @@ void TestDevices::switchSendsFrameAndStores_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("fieldOffset");
 
-    QTest::newRow("air conditioner") << 1 << 2 << "btn_air_onoff" << "label_air_onoff" << 6
-                                     << int(offsetof(SmallDevInfo, airOn));
-    QTest::newRow("television") << 3 << 0 << "btn_tv_onoff" << "label_tv_onoff" << 5
-                                << int(offsetof(SmallDevInfo, tvOn));
-    QTest::newRow("light, main circuit") << 0 << 3 << "btn_light_onoff" << "label_light_onoff" << 10
-                                         << int(offsetof(SmallDevInfo, mainOn));
-    QTest::newRow("curtain") << 2 << 1 << "btn_curtain_onoff" << "label_curtain_onoff" << 4
-                             << int(offsetof(SmallDevInfo, curtainOn));
-    QTest::newRow("fan") << 0 << 0 << "btn_wind_onoff" << "label_wind_onoff" << 7
-                         << int(offsetof(SmallDevInfo, windOn));
+    QTest::newRow("air conditioner") << 1 << 2 << "btn_air_onoff"
+                                     << "label_air_onoff" << 6 << int(offsetof(SmallDevInfo, airOn));
+    QTest::newRow("television") << 3 << 0 << "btn_tv_onoff"
+                                << "label_tv_onoff" << 5 << int(offsetof(SmallDevInfo, tvOn));
+    QTest::newRow("light, main circuit") << 0 << 3 << "btn_light_onoff"
+                                         << "label_light_onoff" << 10 << int(offsetof(SmallDevInfo, mainOn));
+    QTest::newRow("curtain") << 2 << 1 << "btn_curtain_onoff"
+                             << "label_curtain_onoff" << 4 << int(offsetof(SmallDevInfo, curtainOn));
+    QTest::newRow("fan") << 0 << 0 << "btn_wind_onoff"
+                         << "label_wind_onoff" << 7 << int(offsetof(SmallDevInfo, windOn));
 }
 
 void TestDevices::switchSendsFrameAndStores()
@@ -522,10 +536,22 @@ void TestDevices::switchOnEitherViewShowsOnTheOther_data()
     QTest::addColumn<QString>("screenName");
     QTest::addColumn<QString>("screenSwitch");
 
-    QTest::newRow("air conditioner") << "btn_air_onoff" << "label_air_onoff" << "Aircond" << "btn_onoff";
-    QTest::newRow("television") << "btn_tv_onoff" << "label_tv_onoff" << "Tv" << "btn_onoff";
-    QTest::newRow("main light") << "btn_light_onoff" << "label_light_onoff" << "Light1" << "btn_sw_main";
-    QTest::newRow("fan") << "btn_wind_onoff" << "label_wind_onoff" << "Wind" << "btn_onoff";
+    QTest::newRow("air conditioner") << "btn_air_onoff"
+                                     << "label_air_onoff"
+                                     << "Aircond"
+                                     << "btn_onoff";
+    QTest::newRow("television") << "btn_tv_onoff"
+                                << "label_tv_onoff"
+                                << "Tv"
+                                << "btn_onoff";
+    QTest::newRow("main light") << "btn_light_onoff"
+                                << "label_light_onoff"
+                                << "Light1"
+                                << "btn_sw_main";
+    QTest::newRow("fan") << "btn_wind_onoff"
+                         << "label_wind_onoff"
+                         << "Wind"
+                         << "btn_onoff";
 }
 
 // The appliance screens leave the tiles beside them touchable, so both views must agree at once.
@@ -554,8 +580,10 @@ void TestDevices::commandThatCannotLeaveChangesNothing_data()
     QTest::addColumn<QString>("screenName");
     QTest::addColumn<QString>("control");
 
-    QTest::newRow("dashboard switch") << "Devices" << "btn_wind_onoff";
-    QTest::newRow("dimmer release") << "Light1" << "hs_main";
+    QTest::newRow("dashboard switch") << "Devices"
+                                      << "btn_wind_onoff";
+    QTest::newRow("dimmer release") << "Light1"
+                                    << "hs_main";
 }
 
 // Channel 2's port closed, as after a hang-up: whatever is touched stays as the controller holds it,

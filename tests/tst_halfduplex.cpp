@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
+#include "bus/devicetables.h"
 #include "bus/serialports.h"
 #include "screens/buscontrol.h"
-#include "bus/devicetables.h"
 #include "wire/wire.h"
 
 #include "modalboxes.h"
@@ -25,7 +25,7 @@ const int commandOffsetsMs[] = {0, 5, 15, 30, 45, 150, 600};
 
 struct SentCommand
 {
-    int value = 0;    // the brightness the frame carries: tells the frames apart in the log
+    int value = 0; // the brightness the frame carries: tells the frames apart in the log
     int offsetMs = 0;
     double sincePollMs = 0; // when it was handed to the port, after the poll was
 };
@@ -134,9 +134,7 @@ void TestHalfDuplex::commandsAroundAReplyAllArriveAndNoReplyIsLost()
 
     const int total = Cycles * int(std::size(commandOffsetsMs));
     QTRY_COMPARE_WITH_TIMEOUT(sent.size(), total, (Cycles + 2) * 1000);
-    const auto commandsReceived = [this] {
-        return bus->logLines("rx").filter(QStringLiteral(" rx AA 01 0A ")).size();
-    };
+    const auto commandsReceived = [this] { return bus->logLines("rx").filter(QStringLiteral(" rx AA 01 0A ")).size(); };
     QTRY_COMPARE_WITH_TIMEOUT(commandsReceived(), total, 2000);
     QVERIFY2(bus->logLines("collision").isEmpty(), qPrintable(bus->logLines("collision").join(QLatin1Char('\n'))));
     QCOMPARE(rejectedReads, 0);
@@ -166,8 +164,8 @@ void TestHalfDuplex::commandsAroundAReplyAllArriveAndNoReplyIsLost()
           "the %d written while a reply was due: median %.1f ms, worst %.1f ms; the %d after it: "
           "median %.1f ms, worst %.1f ms",
           int(all.size()), median(all), *std::max_element(all.begin(), all.end()), int(inWindow.size()),
-          median(inWindow), *std::max_element(inWindow.begin(), inWindow.end()), int(outside.size()),
-          median(outside), *std::max_element(outside.begin(), outside.end()));
+          median(inWindow), *std::max_element(inWindow.begin(), inWindow.end()), int(outside.size()), median(outside),
+          *std::max_element(outside.begin(), outside.end()));
     // Right after the reply: before the panel's read 300 ms after the poll, with room for a busy machine.
     QVERIFY(*std::max_element(all.begin(), all.end()) < 250);
 }

@@ -1,5 +1,5 @@
-#include "screens/appliances/light1.h"
 #include "bus/devicetables.h"
+#include "screens/appliances/light1.h"
 
 #include "appliancefixture.h"
 #include "messagelog.h"
@@ -42,11 +42,16 @@ private:
 };
 
 namespace {
-const QString onoffQss1 = QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);outline: none;");
-const QString onoffQss0 = QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swoff.png);outline: none;");
-const QString mainQss0 = QStringLiteral("QSlider {height: 40px;}QSlider::groove:horizontal {background: rgb(67,77,85);height: 40px;border: 2px solid #FF8800;border-radius: 20px;}QSlider::handle:horizontal {border-image: url(:/light_icon.png);width: 40px;height: 40px;margin-left: 0px;margin-right: -0px;}");
-const QString mainQss0_0 = QStringLiteral("QSlider {height: 40px;}QSlider::groove:horizontal {background: rgb(67,77,85);height: 40px;border-radius: 20px;}QSlider::handle:horizontal {border-image: url(:/light_icon.png);width: 40px;height: 40px;margin-left: 0px;margin-right: -0px;}");
-const QString mainQss1 = QStringLiteral("QSlider::sub-page:horizontal {background: qlineargradient(spread:pad, x1:0, y1:0, x2:1, y2:0, stop:0 rgba(67,77,85, 255), stop:1 #FF8800);height: 40px;border-radius: 20px;}");
+const QString onoffQss1 = QStringLiteral(
+    "background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);outline: none;");
+const QString onoffQss0 = QStringLiteral(
+    "background-color: rgba(0, 0, 0, 1);border-image: url(:/swoff.png);outline: none;");
+const QString mainQss0 = QStringLiteral(
+    "QSlider {height: 40px;}QSlider::groove:horizontal {background: rgb(67,77,85);height: 40px;border: 2px solid #FF8800;border-radius: 20px;}QSlider::handle:horizontal {border-image: url(:/light_icon.png);width: 40px;height: 40px;margin-left: 0px;margin-right: -0px;}");
+const QString mainQss0_0 = QStringLiteral(
+    "QSlider {height: 40px;}QSlider::groove:horizontal {background: rgb(67,77,85);height: 40px;border-radius: 20px;}QSlider::handle:horizontal {border-image: url(:/light_icon.png);width: 40px;height: 40px;margin-left: 0px;margin-right: -0px;}");
+const QString mainQss1 = QStringLiteral(
+    "QSlider::sub-page:horizontal {background: qlineargradient(spread:pad, x1:0, y1:0, x2:1, y2:0, stop:0 rgba(67,77,85, 255), stop:1 #FF8800);height: 40px;border-radius: 20px;}");
 
 struct CircuitColours
 {

@@ -1,8 +1,8 @@
 #include "app/mainwindow.h"
 #include "bus/controllerstates.h"
+#include "bus/devicetables.h"
 #include "bus/serialports.h"
 #include "screens/buscontrol.h"
-#include "bus/devicetables.h"
 #include "screens/devitem.h"
 #include "wire/wire.h"
 
@@ -36,8 +36,7 @@ int holdPort(int argc, char **argv)
     else
         std::printf("refused %d\n", int(port.error()));
     std::fflush(stdout);
-    while (std::getchar() != EOF) {
-    }
+    while (std::getchar() != EOF) {}
     return 0;
 }
 
@@ -165,7 +164,8 @@ void TestPortClaims::unreachableBusesAreWalkedThroughWhileOthersArePolled()
         for (int channel : {2, 3}) {
             const QByteArray request = terminals[channel]->read(Wire::PollRequestSize);
             QCOMPARE(request, Wire::pollRequest(devAddress[*pollIndices[channel]]));
-            terminals[channel]->write(QByteArray::fromHex("BB") + char(*pollIndices[channel]) + QByteArray::fromHex("00FF"));
+            terminals[channel]->write(QByteArray::fromHex("BB") + char(*pollIndices[channel])
+                                      + QByteArray::fromHex("00FF"));
         }
         QTRY_VERIFY(MainWindow::getCom(3)->bytesAvailable() >= 4 && MainWindow::getCom(2)->bytesAvailable() >= 4);
         screen->readMyCom();

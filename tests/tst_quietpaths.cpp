@@ -1,14 +1,14 @@
 #include "app/mainwindow.h"
-#include "screens/shared/stylesheet.h"
+#include "bus/devicetables.h"
 #include "screens/appliances/aircond.h"
 #include "screens/appliances/curtain.h"
 #include "screens/appliances/light1.h"
 #include "screens/appliances/tv.h"
 #include "screens/appliances/wind.h"
 #include "screens/buscontrol.h"
-#include "bus/devicetables.h"
-#include "screens/devitem.h"
 #include "screens/devices.h"
+#include "screens/devitem.h"
+#include "screens/shared/stylesheet.h"
 
 #include "busterminals.h"
 #include "messagelog.h"
@@ -183,9 +183,8 @@ void TestQuietPaths::framesAreOnTheWireAtOnce_data()
     QTest::newRow("switch command") << 1 << hex("AA0207010000FF") << std::function<void()>([] {
         MainWindow::getInstance()->sendLightOpen(1, 2, 7, true);
     });
-    QTest::newRow("value command") << 3 << hex("AA0109003C00FF") << std::function<void()>([] {
-        MainWindow::getInstance()->sendLight(3, 1, 9, 60);
-    });
+    QTest::newRow("value command") << 3 << hex("AA0109003C00FF")
+                                   << std::function<void()>([] { MainWindow::getInstance()->sendLight(3, 1, 9, 60); });
 }
 
 // The frame is whole on the wire after one turn of the event loop, before anything else is sent.

@@ -1,10 +1,10 @@
 #include "app/mainwindow.h"
-#include "screens/buscontrol.h"
-#include "bus/devicetables.h"
 #include "bus/controllerstates.h"
+#include "bus/devicetables.h"
+#include "screens/buscontrol.h"
+#include "screens/devices.h"
 #include "screens/devitem.h"
 #include "wire/wire.h"
-#include "screens/devices.h"
 
 #include "busterminals.h"
 #include "modalboxes.h"
@@ -106,10 +106,10 @@ const QString normal = QStringLiteral("正常");
 
 // What a read did to the controller under test.
 enum class Outcome {
-    Ignored,      // nothing: the poll stays unanswered and the same controller is asked again
-    Offline,      // shown disconnected at once, alarm byte cleared, record kept, the turn moves on
-    Answered,     // a short reply: shown answering, the turn moves on, record kept
-    Stored,       // a full reply: shown answering, record and alarm byte overwritten, the turn moves on
+    Ignored,  // nothing: the poll stays unanswered and the same controller is asked again
+    Offline,  // shown disconnected at once, alarm byte cleared, record kept, the turn moves on
+    Answered, // a short reply: shown answering, the turn moves on, record kept
+    Stored,   // a full reply: shown answering, record and alarm byte overwritten, the turn moves on
 };
 } // namespace
 
@@ -299,7 +299,8 @@ void TestReplyFaults::cutReply_data()
     // A lone start byte names no controller; from the index on, it is the polled one's broken reply.
     const QByteArray full = fullReply(Index, 0x10);
     for (int length = 1; length < Wire::FullReplySize; ++length)
-        QTest::addRow("full cut at %d", length) << full.left(length) << (length == 1 ? Outcome::Ignored : Outcome::Offline);
+        QTest::addRow("full cut at %d", length)
+            << full.left(length) << (length == 1 ? Outcome::Ignored : Outcome::Offline);
     QTest::newRow("full, whole") << full << Outcome::Stored;
     const QByteArray brief = shortReply(Index, 0x10);
     for (int length = 1; length < Wire::ShortReplySize; ++length)
@@ -383,7 +384,8 @@ void TestReplyFaults::strayBytes_data()
     QTest::newRow("false 0xCC inside garbage") << hex("0102CC01") + full << Outcome::Ignored;
     QTest::newRow("false 0xBB inside garbage") << hex("55BB01") + brief << Outcome::Ignored;
     // A start byte and the polled index at the head of noise cannot be told from a broken reply.
-    QTest::newRow("garbage opening with 0xCC and the index") << hex("CC01") + QByteArray(40, char(0x55)) << Outcome::Offline;
+    QTest::newRow("garbage opening with 0xCC and the index")
+        << hex("CC01") + QByteArray(40, char(0x55)) << Outcome::Offline;
     QTest::newRow("garbage opening with 0xBB, index, no FF") << hex("BB010000") + brief << Outcome::Ignored;
     QTest::newRow("two replies: short first counts") << brief + fullReply(Index, 0x80) << Outcome::Answered;
     QTest::newRow("two replies: full first counts") << full + shortReply(Index, 0x80) << Outcome::Stored;
@@ -442,8 +444,8 @@ void TestReplyFaults::alarmByte_data()
             return full ? fullReply(Index, alarm) : shortReply(Index, alarm);
         };
         QTest::addRow("%s, 0x00", kind) << reply(0x00) << normal << QStringLiteral(".在线.") << 0;
-        QTest::addRow("%s, 0x07: no captioned bit", kind) << reply(0x07) << QStringLiteral("警报：\n\n")
-                                                           << QStringLiteral(".异常.") << 0;
+        QTest::addRow("%s, 0x07: no captioned bit", kind)
+            << reply(0x07) << QStringLiteral("警报：\n\n") << QStringLiteral(".异常.") << 0;
         QTest::addRow("%s, 0xF8: every captioned bit", kind) << reply(0xF8) << all << QStringLiteral(".异常.") << 5;
         QTest::addRow("%s, 0xFF", kind) << reply(0xFF) << all << QStringLiteral(".异常.") << 5;
     }

@@ -82,8 +82,8 @@ QVector<int> cornerAlphas(const QImage &image)
 {
     const int right = image.width() - 1;
     const int bottom = image.height() - 1;
-    return {qAlpha(image.pixel(0, 0)), qAlpha(image.pixel(right, 0)),
-            qAlpha(image.pixel(0, bottom)), qAlpha(image.pixel(right, bottom))};
+    return {qAlpha(image.pixel(0, 0)), qAlpha(image.pixel(right, 0)), qAlpha(image.pixel(0, bottom)),
+            qAlpha(image.pixel(right, bottom))};
 }
 
 } // namespace
@@ -109,9 +109,8 @@ void TestResources::pictureIsCompiledInAsLaidOut_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<Corners>("corners");
     for (const Picture &picture : pictures()) {
-        QTest::newRow(picture.name) << QStringLiteral(":/") + QLatin1String(picture.name)
-                                    << QByteArray(picture.format) << picture.size
-                                    << picture.corners;
+        QTest::newRow(picture.name) << QStringLiteral(":/") + QLatin1String(picture.name) << QByteArray(picture.format)
+                                    << picture.size << picture.corners;
     }
 }
 
@@ -144,8 +143,8 @@ void TestResources::pictureIsCompiledInAsLaidOut()
 void TestResources::rootHoldsOnlyThePictures()
 {
     QSet<QString> found;
-    const QStringList entries = QDir(QStringLiteral(":/")).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList entries = QDir(QStringLiteral(":/"))
+                                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &entry : entries)
         found.insert(entry);
     // Folders that Qt's own libraries register at the root (Qt Gui 5.15: the last two).

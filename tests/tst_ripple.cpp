@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "bus/devicetables.h"
-#include "screens/shared/animationsigner.h"
 #include "screens/devices.h"
+#include "screens/shared/animationsigner.h"
 
 #include "messagelog.h"
 #include "modalboxes.h"

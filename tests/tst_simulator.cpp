@@ -41,8 +41,7 @@ ControllerState controllerWith(const QString &words)
 
 bool checksumHolds(const QByteArray &reply)
 {
-    return reply.size() == ControllerState::FullReplySize
-        && quint8(reply.back()) == ControllerState::checksum(reply);
+    return reply.size() == ControllerState::FullReplySize && quint8(reply.back()) == ControllerState::checksum(reply);
 }
 
 QByteArray joined(const QVector<ReplyChunk> &chunks)
@@ -56,9 +55,12 @@ QByteArray joined(const QVector<ReplyChunk> &chunks)
 QString kindPrefix(ScannedFrame::Kind kind)
 {
     switch (kind) {
-    case ScannedFrame::Poll: return QStringLiteral("P:");
-    case ScannedFrame::Command: return QStringLiteral("C:");
-    case ScannedFrame::Junk: break;
+    case ScannedFrame::Poll:
+        return QStringLiteral("P:");
+    case ScannedFrame::Command:
+        return QStringLiteral("C:");
+    case ScannedFrame::Junk:
+        break;
     }
     return QStringLiteral("J:");
 }
@@ -251,7 +253,8 @@ void TestSimulator::behaviourShapesTheAnswer_data()
     QTest::newRow("truncated") << "behaviour=truncated" << now << "CC 02 80" << 30 << false;
     QTest::newRow("wrong index") << "behaviour=wrongindex" << now << "CC 03 80" << 31 << true;
     QTest::newRow("split straddles the read") << "behaviour=split" << QVector<int>{0, 400} << "CC 02 80" << 31 << true;
-    QTest::newRow("split with its own gap") << "behaviour=split delay=150" << QVector<int>{0, 150} << "CC 02 80" << 31 << true;
+    QTest::newRow("split with its own gap")
+        << "behaviour=split delay=150" << QVector<int>{0, 150} << "CC 02 80" << 31 << true;
     QTest::newRow("slow") << "behaviour=slow" << QVector<int>{400} << "CC 02 80" << 31 << true;
     QTest::newRow("slow but in time") << "behaviour=slow delay=100" << QVector<int>{100} << "CC 02 80" << 31 << true;
 }
@@ -413,7 +416,7 @@ void TestSimulator::busAnswersAndCommandsOnlyPresentControllers()
     bus.receive(bytes("AA435801FF"));
     QCOMPARE(sent.count(), 1);
     QCOMPARE(int(quint8(sent.at(0).at(0).toByteArray().at(26))), 1); // fan on
-    QCOMPARE(bus.controller(2)->data(23), quint8(0));                  // neighbour untouched
+    QCOMPARE(bus.controller(2)->data(23), quint8(0));                // neighbour untouched
     QVERIFY(!bus.controller(3));
 }
 
@@ -510,19 +513,15 @@ void TestSimulator::scannerFindsFrames_data()
     QTest::addColumn<QString>("pending");
 
     QTest::newRow("poll") << bytes("AA435802FF") << QStringList{"P:AA 43 58 02 FF"} << "";
-    QTest::newRow("command") << bytes("AA 01 06 01 00 00 FF")
-                             << QStringList{"C:AA 01 06 01 00 00 FF"} << "";
-    QTest::newRow("command then poll")
-        << bytes("AA0309003700FFAA435800FF")
-        << QStringList{"C:AA 03 09 00 37 00 FF", "P:AA 43 58 00 FF"} << "";
-    QTest::newRow("noise around a poll")
-        << bytes("0112FFAA435801FF5A")
-        << QStringList{"J:01 12 FF", "P:AA 43 58 01 FF", "J:5A"} << "";
+    QTest::newRow("command") << bytes("AA 01 06 01 00 00 FF") << QStringList{"C:AA 01 06 01 00 00 FF"} << "";
+    QTest::newRow("command then poll") << bytes("AA0309003700FFAA435800FF")
+                                       << QStringList{"C:AA 03 09 00 37 00 FF", "P:AA 43 58 00 FF"} << "";
+    QTest::newRow("noise around a poll") << bytes("0112FFAA435801FF5A")
+                                         << QStringList{"J:01 12 FF", "P:AA 43 58 01 FF", "J:5A"} << "";
     QTest::newRow("stray start byte before a poll")
         << bytes("AAAA435803FF") << QStringList{"J:AA", "P:AA 43 58 03 FF"} << "";
     QTest::newRow("broken poll, then a command")
-        << bytes("AA43587700AA0207020000FF")
-        << QStringList{"J:AA 43 58 77 00", "C:AA 02 07 02 00 00 FF"} << "";
+        << bytes("AA43587700AA0207020000FF") << QStringList{"J:AA 43 58 77 00", "C:AA 02 07 02 00 00 FF"} << "";
     QTest::newRow("value byte that looks like a start")
         << bytes("AA 01 08 00 AA 00 FF") << QStringList{"C:AA 01 08 00 AA 00 FF"} << "";
     QTest::newRow("unfinished poll waits") << bytes("12AA4358") << QStringList{"J:12"} << "AA 43 58";
@@ -554,14 +553,14 @@ void TestSimulator::scenarioReadsControllersEventsAndSeed()
 {
     Scenario scenario;
     QString error;
-    const bool parsed = scenario.parse(QStringLiteral(
-        "# the building\n"
-        "controller 0 1 behaviour=short alarm=0x80   # smoke\n"
-        "\n"
-        "controller 3 3 airTemp=26 tvVol=12\n"
-        "at 20 0 1 alarm=0\n"
-        "at 5.5 2 0 behaviour=full windOn=1\n"
-        "seed 99\n"), &error);
+    const bool parsed = scenario.parse(QStringLiteral("# the building\n"
+                                                      "controller 0 1 behaviour=short alarm=0x80   # smoke\n"
+                                                      "\n"
+                                                      "controller 3 3 airTemp=26 tvVol=12\n"
+                                                      "at 20 0 1 alarm=0\n"
+                                                      "at 5.5 2 0 behaviour=full windOn=1\n"
+                                                      "seed 99\n"),
+                                       &error);
     QVERIFY2(parsed, qPrintable(error));
 
     QCOMPARE(scenario.controllers().size(), 2);
@@ -586,18 +585,30 @@ void TestSimulator::scenarioRejectsBadLines_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("unknown keyword") << "controller 0 0\nroom 1 1" << "line 2: unknown keyword \"room\"";
-    QTest::newRow("channel out of range") << "controller 4 0" << "line 1: channel and index";
-    QTest::newRow("index out of range") << "controller 0 -1" << "line 1: channel and index";
-    QTest::newRow("missing index") << "controller 0" << "line 1: expected <channel> <index>";
-    QTest::newRow("unknown behaviour") << "controller 0 0 behaviour=sleepy" << "unknown behaviour \"sleepy\"";
-    QTest::newRow("unknown field") << "controller 0 0 fridgeOn=1" << "unknown field \"fridgeOn\"";
-    QTest::newRow("byte too large") << "controller 0 0 tvVol=256" << "does not fit tvVol";
-    QTest::newRow("half byte too large") << "controller 0 0 airNibbleHi=16" << "does not fit airNibbleHi";
-    QTest::newRow("bare word") << "controller 0 0 short" << "expected key=value";
-    QTest::newRow("time missing") << "at 0 1 alarm=1" << "line 1: channel and index";
-    QTest::newRow("negative time") << "at -1 0 1" << "at needs a time";
-    QTest::newRow("seed without number") << "seed" << "seed takes one number";
+    QTest::newRow("unknown keyword") << "controller 0 0\nroom 1 1"
+                                     << "line 2: unknown keyword \"room\"";
+    QTest::newRow("channel out of range") << "controller 4 0"
+                                          << "line 1: channel and index";
+    QTest::newRow("index out of range") << "controller 0 -1"
+                                        << "line 1: channel and index";
+    QTest::newRow("missing index") << "controller 0"
+                                   << "line 1: expected <channel> <index>";
+    QTest::newRow("unknown behaviour") << "controller 0 0 behaviour=sleepy"
+                                       << "unknown behaviour \"sleepy\"";
+    QTest::newRow("unknown field") << "controller 0 0 fridgeOn=1"
+                                   << "unknown field \"fridgeOn\"";
+    QTest::newRow("byte too large") << "controller 0 0 tvVol=256"
+                                    << "does not fit tvVol";
+    QTest::newRow("half byte too large") << "controller 0 0 airNibbleHi=16"
+                                         << "does not fit airNibbleHi";
+    QTest::newRow("bare word") << "controller 0 0 short"
+                               << "expected key=value";
+    QTest::newRow("time missing") << "at 0 1 alarm=1"
+                                  << "line 1: channel and index";
+    QTest::newRow("negative time") << "at -1 0 1"
+                                   << "at needs a time";
+    QTest::newRow("seed without number") << "seed"
+                                         << "seed takes one number";
 }
 
 void TestSimulator::scenarioRejectsBadLines()
@@ -646,7 +657,8 @@ void TestSimulator::timedEventsApplyInOrder()
     QVERIFY(scenario.parse(QStringLiteral("controller 0 1 behaviour=silent\n"
                                           "at 0.06 0 1 alarm=0x10\n"
                                           "at 0.03 0 1 behaviour=short alarm=0x40\n"
-                                          "at 0.03 2 3 tvVol=9\n"), &error));
+                                          "at 0.03 2 3 tvVol=9\n"),
+                           &error));
     LoggedSimulator logged(scenario);
     ControllerSim &sim = logged.sim;
     QVERIFY(sim.bus(0)->controller(1));
@@ -687,7 +699,8 @@ void TestSimulator::pollThroughPseudoTerminalIsAnsweredAndLogged()
         QCOMPARE(hex(reply), hex(expected));
     }
 
-    const QRegularExpression line(QStringLiteral("^\\d+\\.\\d{3} ch3 (rx AA 43 58 02 FF|tx CC 02 00( [0-9A-F]{2}){28})$"));
+    const QRegularExpression line(
+        QStringLiteral("^\\d+\\.\\d{3} ch3 (rx AA 43 58 02 FF|tx CC 02 00( [0-9A-F]{2}){28})$"));
     const QStringList lines = logged.lines();
     QCOMPARE(lines.size(), 4);
     for (const QString &text : lines)

@@ -1,4 +1,3 @@
-#include "screens/home.h"
 #include "app/mainwindow.h"
 #include "screens/appliances/aircond.h"
 #include "screens/appliances/curtain.h"
@@ -7,6 +6,7 @@
 #include "screens/appliances/wind.h"
 #include "screens/buscontrol.h"
 #include "screens/devices.h"
+#include "screens/home.h"
 
 #include "messagelog.h"
 #include "modalboxes.h"

@@ -1,8 +1,8 @@
-#include "screens/home.h"
 #include "app/mainwindow.h"
 #include "app/servicenotifier.h"
-#include "screens/buscontrol.h"
 #include "bus/devicetables.h"
+#include "screens/buscontrol.h"
+#include "screens/home.h"
 
 #include "messagelog.h"
 #include "modalboxes.h"
@@ -54,7 +54,7 @@ void TestStartup::initTestCase()
     MessageLog::install();
     PanelTest::useMissingPorts();
 
-    static const SmallDevInfo zero {};
+    static const SmallDevInfo zero{};
     tablesZeroBeforeStart = true;
     for (const auto &channel : smallDevInfos) {
         for (const SmallDevInfo &record : channel)
@@ -101,7 +101,7 @@ void TestStartup::windowIsFramelessAndFullScreen()
 void TestStartup::tablesHoldTheirStartValues()
 {
     QVERIFY(tablesZeroBeforeStart);
-    SmallDevInfo expected {};
+    SmallDevInfo expected{};
     expected.airTemp = 18;
     for (int channel = 0; channel < ChannelCount; ++channel) {
         for (int index = 0; index < DevicesPerChannel; ++index) {
@@ -132,8 +132,8 @@ void TestStartup::tap(const QPointF &position)
 {
     // Sent to the central widget, as a real touch is: it ignores the press and the window takes it.
     QWidget *target = window->centralWidget();
-    QMouseEvent press(QEvent::MouseButtonPress, position, target->mapToGlobal(position.toPoint()),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, position, target->mapToGlobal(position.toPoint()), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &press);
 }
 

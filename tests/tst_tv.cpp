@@ -1,5 +1,5 @@
-#include "screens/appliances/tv.h"
 #include "bus/devicetables.h"
+#include "screens/appliances/tv.h"
 
 #include "appliancefixture.h"
 #include "messagelog.h"
@@ -26,7 +26,10 @@ private slots:
 
 private:
     template <typename T>
-    T *widget(const QString &name) const { return screen->findChild<T *>(name); }
+    T *widget(const QString &name) const
+    {
+        return screen->findChild<T *>(name);
+    }
     QPushButton *onoff() const { return widget<QPushButton>(QStringLiteral("btn_onoff")); }
     bool showsOn() const;
     static bool filled(const QSlider *slider);
@@ -80,8 +83,8 @@ void TestTv::updateItemsLoadsSwitchAndSliders()
     QFETCH(int, tvOn);
     QFETCH(int, tvVol);
     QFETCH(int, tvBright);
-    ApplianceFixture::showRecord(screen, 2, 3, SmallDevInfo {});
-    SmallDevInfo record {};
+    ApplianceFixture::showRecord(screen, 2, 3, SmallDevInfo{});
+    SmallDevInfo record{};
     record.tvOn = static_cast<unsigned char>(tvOn);
     record.tvVol = static_cast<unsigned char>(tvVol);
     record.tvBright = static_cast<unsigned char>(tvBright);
@@ -106,7 +109,7 @@ void TestTv::updateItemsLoadsSwitchAndSliders()
 // initItems runs once, when the screen is built; here it is run again with a controller shown.
 void TestTv::initItemsStartsSwitchOnFromRecord()
 {
-    ApplianceFixture::showRecord(screen, 1, 0, SmallDevInfo {});
+    ApplianceFixture::showRecord(screen, 1, 0, SmallDevInfo{});
     smallDevInfos[1][0].tvOn = 2;
 
     screen->initItems();
@@ -153,7 +156,7 @@ void TestTv::slidersFillFromTwelve()
 
 void TestTv::slidersAndRemoteKeysSendAndStoreNothing()
 {
-    ApplianceFixture::showRecord(screen, 3, 1, SmallDevInfo {});
+    ApplianceFixture::showRecord(screen, 3, 1, SmallDevInfo{});
     const QByteArray tables = deviceTablesSnapshot();
 
     for (const QString &name : {QStringLiteral("vs_vol"), QStringLiteral("vs_bright")}) {

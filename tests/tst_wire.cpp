@@ -64,8 +64,8 @@ void TestWire::classify_data()
     flipped[15] = char(flipped[15] ^ 0x04);
     QTest::newRow("full, one bit flipped") << flipped << 1 << ReplyKind::BrokenFullReply << 0;
     QTest::newRow("full, cut to 30") << example.left(30) << 1 << ReplyKind::BrokenFullReply << 0;
-    QTest::newRow("two replies, first counts") << hex("BB0100FF") + fullReply(1, 0x80) << 1
-                                               << ReplyKind::ShortReply << 0;
+    QTest::newRow("two replies, first counts")
+        << hex("BB0100FF") + fullReply(1, 0x80) << 1 << ReplyKind::ShortReply << 0;
     QTest::newRow("garbage before a reply") << hex("00") + hex("BB0100FF") << 1 << ReplyKind::Unacceptable << 0;
     QTest::newRow("poll request echoed") << hex("AA435801FF") << 1 << ReplyKind::Unacceptable << 0;
 }
@@ -108,14 +108,14 @@ void TestWire::fullReplyFillsTheRecordInItsOwnOrder()
     Wire::copyFullReply(reply, record);
 
     const unsigned char expected[28] = {
-        103, 104, 105, 106,  // light belt
-        107, 108, 109, 110,  // spot
-        111, 112, 113, 114,  // main light
-        117, 118, 119, 120,  // television: on, brightness, volume, one more
-        121, 0x0A, 0x07,     // air conditioner on, packed byte split high then low
-        123, 124, 125,       // set temperature, speed, one more
-        115, 116,            // curtain, after the air conditioner in the record
-        126, 127, 128, 129,  // fan
+        103, 104,  105,  106, // light belt
+        107, 108,  109,  110, // spot
+        111, 112,  113,  114, // main light
+        117, 118,  119,  120, // television: on, brightness, volume, one more
+        121, 0x0A, 0x07,      // air conditioner on, packed byte split high then low
+        123, 124,  125,       // set temperature, speed, one more
+        115, 116,             // curtain, after the air conditioner in the record
+        126, 127,  128,  129, // fan
     };
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(&record), 28).toHex(' '),
              QByteArray(reinterpret_cast<const char *>(expected), 28).toHex(' '));

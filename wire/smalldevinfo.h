@@ -34,6 +34,15 @@ static_assert(sizeof(SmallDevInfo) == 28, "one byte per field, no padding");
 constexpr int ChannelCount = 4;
 constexpr int DevicesPerChannel = 4;
 
-constexpr bool isChannel(int tongdao) { return tongdao >= 0 && tongdao < ChannelCount; }
-constexpr bool isDeviceIndex(int index) { return index >= 0 && index < DevicesPerChannel; }
-constexpr bool isController(int index, int tongdao) { return isDeviceIndex(index) && isChannel(tongdao); }
+constexpr bool isChannel(int tongdao)
+{
+    return tongdao >= 0 && tongdao < ChannelCount;
+}
+constexpr bool isDeviceIndex(int index)
+{
+    return index >= 0 && index < DevicesPerChannel;
+}
+constexpr bool isController(int index, int tongdao)
+{
+    return isDeviceIndex(index) && isChannel(tongdao);
+}

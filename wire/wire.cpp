@@ -48,8 +48,8 @@ unsigned char byteAt(const QByteArray &bytes, int position)
 
 bool isShortReplyOf(const QByteArray &bytes, int polledIndex)
 {
-    return bytes.size() >= ShortReplySize && byteAt(bytes, 0) == ShortReplyStart
-        && byteAt(bytes, 3) == FrameEnd && byteAt(bytes, 1) == polledIndex;
+    return bytes.size() >= ShortReplySize && byteAt(bytes, 0) == ShortReplyStart && byteAt(bytes, 3) == FrameEnd
+        && byteAt(bytes, 1) == polledIndex;
 }
 
 bool isFullReplyOf(const QByteArray &bytes, int polledIndex)

@@ -49,7 +49,7 @@ void FloorWindow::addFrameButton(const QString &frameDevice)
 {
     frameFd = ::open(frameDevice.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (frameFd >= 0) {
-        termios settings {};
+        termios settings{};
         if (::tcgetattr(frameFd, &settings) == 0) {
             ::cfmakeraw(&settings);
             ::tcsetattr(frameFd, TCSANOW, &settings);

@@ -66,8 +66,8 @@ public:
         if (!extension || !extension->present)
             return false;
         damageEvent = extension->first_event + XCB_DAMAGE_NOTIFY;
-        xcb_damage_query_version_reply_t *version =
-            xcb_damage_query_version_reply(connection, xcb_damage_query_version(connection, 1, 1), nullptr);
+        xcb_damage_query_version_reply_t *version = xcb_damage_query_version_reply(
+            connection, xcb_damage_query_version(connection, 1, 1), nullptr);
         std::free(version);
 
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
@@ -142,7 +142,9 @@ int launch(const char *reportPath, char **program)
         std::fputs("bench-probe: no X display with the damage extension\n", stderr);
         return 2;
     }
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = passOn;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
@@ -154,7 +156,7 @@ int launch(const char *reportPath, char **program)
 
     double firstWindowMs = -1;
     while (millisecondsSince(start) < 60000) {
-        pollfd x {watch.fd(), POLLIN, 0};
+        pollfd x{watch.fd(), POLLIN, 0};
         ::poll(&x, 1, 50);
         if (watch.handleEvents()) {
             firstWindowMs = millisecondsSince(start);
@@ -202,11 +204,10 @@ public:
             const int left = timeoutMs - int(millisecondsSince(start));
             if (left <= 0)
                 return false;
-            pollfd watch {notify, POLLIN, 0};
+            pollfd watch{notify, POLLIN, 0};
             ::poll(&watch, 1, left);
             char events[4096];
-            while (::read(notify, events, sizeof events) > 0) {
-            }
+            while (::read(notify, events, sizeof events) > 0) {}
         }
     }
 

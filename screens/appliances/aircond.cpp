@@ -1,11 +1,11 @@
 #include "screens/appliances/aircond.h"
 #include "ui_aircond.h"
 
+#include "screens/devices.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
 #include "screens/showncontroller.h"
 #include "wire/wire.h"
-#include "screens/devices.h"
 
 #include <QGraphicsDropShadowEffect>
 

@@ -1,11 +1,11 @@
 #include "screens/appliances/curtain.h"
 #include "ui_curtain.h"
 
+#include "screens/devices.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
-#include "wire/wire.h"
-#include "screens/devices.h"
 #include "screens/showncontroller.h"
+#include "wire/wire.h"
 
 namespace {
 

@@ -1,20 +1,22 @@
 #include "screens/appliances/light1.h"
 #include "ui_light1.h"
 
+#include "bus/devicetables.h"
+#include "screens/devices.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
-#include "bus/devicetables.h"
-#include "wire/wire.h"
-#include "screens/devices.h"
 #include "screens/showncontroller.h"
+#include "wire/wire.h"
 
 #include <QPushButton>
 #include <QSlider>
 
 namespace {
 
-const QString onoffQss1 = QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);outline: none;");
-const QString onoffQss0 = QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swoff.png);outline: none;");
+const QString onoffQss1 = QStringLiteral(
+    "background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);outline: none;");
+const QString onoffQss0 = QStringLiteral(
+    "background-color: rgba(0, 0, 0, 1);border-image: url(:/swoff.png);outline: none;");
 
 QString dimmerBase(const QString &border)
 {
@@ -61,10 +63,8 @@ struct DimmerSheets
 };
 
 const DimmerSheets dimmerSheets[Light1::CircuitCount] = {
-    {mainQss0, mainQss0_0, mainQss1},
-    {lightbeltQss0, lightbeltQss0_0, lightbeltQss1},
-    {spotQss0, spotQss0_0, spotQss1},
-    {kitchenQss0, kitchenQss0_0, kitchenQss1},
+    {mainQss0, mainQss0_0, mainQss1},          {lightbeltQss0, lightbeltQss0_0, lightbeltQss1},
+    {spotQss0, spotQss0_0, spotQss1},          {kitchenQss0, kitchenQss0_0, kitchenQss1},
     {bedroomQss0, bedroomQss0_0, bedroomQss1},
 };
 
@@ -89,10 +89,16 @@ const Wiring wiring[Light1::CircuitCount] = {
     {0, nullptr, nullptr, nullptr, nullptr},
 };
 
-bool isWired(int circuit) { return wiring[circuit].code != 0; }
+bool isWired(int circuit)
+{
+    return wiring[circuit].code != 0;
+}
 
 // Slot of a circuit in lightBright.
-constexpr int lastSentSlot(int code) { return code - Wire::LightBelt; }
+constexpr int lastSentSlot(int code)
+{
+    return code - Wire::LightBelt;
+}
 
 // Values from this one on show the filled look.
 constexpr int FillThreshold = 4;

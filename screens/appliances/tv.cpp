@@ -1,18 +1,18 @@
 #include "screens/appliances/tv.h"
 #include "ui_tv.h"
 
+#include "screens/devices.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
 #include "screens/showncontroller.h"
 #include "wire/wire.h"
-#include "screens/devices.h"
 
 namespace {
 
-const QString onoffQss1 =
-    QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);outline:none;");
-const QString onoffQss0 =
-    QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swoff.png);outline:none;");
+const QString onoffQss1 = QStringLiteral(
+    "background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);outline:none;");
+const QString onoffQss0 = QStringLiteral(
+    "background-color: rgba(0, 0, 0, 1);border-image: url(:/swoff.png);outline:none;");
 const QString qss0 = QStringLiteral(
     "QSlider{width: 80px;}QSlider::groove:vertical{width:80px;background: rgb(67,77,85);margin: 2px 0;border-radius: 40px;}QSlider::handle:vertical{background: QRadialGradient(cx:0, cy:0, radius: 1, fx:0.5, fy:0.5, stop:0 white, stop:1 rgb(33, 149, 246));border: 1px solid #cccccc;height: 80px;margin: -0px 0;border-radius: 40px;}");
 const QString qss1 = QStringLiteral(

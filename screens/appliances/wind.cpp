@@ -1,11 +1,11 @@
 #include "screens/appliances/wind.h"
 #include "ui_wind.h"
 
+#include "screens/devices.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/stylesheet.h"
 #include "screens/showncontroller.h"
 #include "wire/wire.h"
-#include "screens/devices.h"
 
 namespace {
 const QString onoffQss1 = QStringLiteral("background-color: rgba(0, 0, 0, 1);border-image: url(:/swon.png);");

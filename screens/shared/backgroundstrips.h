@@ -25,7 +25,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct Strip {
+    struct Strip
+    {
         QRect rect;
         QPixmap pixels;
     };

@@ -1,7 +1,7 @@
 #include "screens/shared/commandnotice.h"
 
-#include "screens/shared/alarmboard.h"
 #include "bus/controllerstates.h"
+#include "screens/shared/alarmboard.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -38,8 +38,8 @@ QLabel *noticeOf(QWidget *screen)
 // At the bottom of the screen, or above the alarms shown there.
 QRect noticePlace(const QWidget *screen)
 {
-    QRect place((screen->width() - NoticeWidth) / 2, screen->height() - NoticeHeight - NoticeBottomMargin,
-                NoticeWidth, NoticeHeight);
+    QRect place((screen->width() - NoticeWidth) / 2, screen->height() - NoticeHeight - NoticeBottomMargin, NoticeWidth,
+                NoticeHeight);
     for (const AlarmBoard *board : screen->findChildren<AlarmBoard *>()) {
         const QRect alarms(board->mapTo(screen, QPoint(0, 0)), board->size());
         if (board->isVisibleTo(screen) && place.intersects(alarms))

@@ -36,11 +36,9 @@ PanelSession::PanelSession(QObject *parent)
     , m_xserver(new QProcess(this))
     , m_panel(new QProcess(this))
 {
-    connect(m_panel, &QProcess::readyReadStandardError, this,
-            [this] { m_debug += m_panel->readAllStandardError(); });
+    connect(m_panel, &QProcess::readyReadStandardError, this, [this] { m_debug += m_panel->readAllStandardError(); });
     // The panel writes nothing of interest to stdout; keep the pipe from filling.
-    connect(m_panel, &QProcess::readyReadStandardOutput, this,
-            [this] { m_panel->readAllStandardOutput(); });
+    connect(m_panel, &QProcess::readyReadStandardOutput, this, [this] { m_panel->readAllStandardOutput(); });
 }
 
 PanelSession::~PanelSession()
@@ -79,10 +77,10 @@ bool PanelSession::startOnce(const QString &scenario, QString *error)
     if (waitFor(settled) && windowVisible(QStringLiteral("MainWindow")))
         return true;
     *error = QStringLiteral("the main window did not show (%1); panel said:\n")
-                 .arg(m_panel->state() != QProcess::Running ? QStringLiteral("the panel ended")
-                      : windowExists(QStringLiteral("error")) ? QStringLiteral("a warning box is up")
-                                                              : QStringLiteral("timed out"))
-             + debugOutput();
+                 .arg(m_panel->state() != QProcess::Running       ? QStringLiteral("the panel ended")
+                          : windowExists(QStringLiteral("error")) ? QStringLiteral("a warning box is up")
+                                                                  : QStringLiteral("timed out"))
+        + debugOutput();
     return false;
 }
 
@@ -90,7 +88,8 @@ bool PanelSession::startX(QString *error)
 {
     // A display another server is just giving up can vanish under a new one; try a fresh one then.
     for (int attempt = 0; attempt < XStartAttempts; ++attempt) {
-        if (startXOnce(error) && waitFor([this] { return xdotool({QStringLiteral("getdisplaygeometry")}); }, ToolTimeoutMs))
+        if (startXOnce(error)
+            && waitFor([this] { return xdotool({QStringLiteral("getdisplaygeometry")}); }, ToolTimeoutMs))
             return true;
         terminate(m_xserver);
         *error = QStringLiteral("Xvfb on :%1 took no connection: %2")
@@ -106,17 +105,15 @@ bool PanelSession::startXOnce(QString *error)
     m_xserver->setProcessChannelMode(QProcess::SeparateChannels);
     m_xserver->setStandardErrorFile(m_dir.filePath(QStringLiteral("xvfb.err")));
     m_xserver->start(QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
-                      QStringLiteral("tcp")});
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                      QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!m_xserver->waitForStarted(ToolTimeoutMs)) {
         *error = QStringLiteral("Xvfb did not start: ") + m_xserver->errorString();
         return false;
     }
     QDeadlineTimer deadline(ToolTimeoutMs);
     QByteArray announced;
-    while (!announced.contains('\n') && !deadline.hasExpired()
-           && m_xserver->state() == QProcess::Running) {
+    while (!announced.contains('\n') && !deadline.hasExpired() && m_xserver->state() == QProcess::Running) {
         m_xserver->waitForReadyRead(int(deadline.remainingTime()));
         announced += m_xserver->readAllStandardOutput();
     }
@@ -135,9 +132,9 @@ bool PanelSession::startPanel(const QString &scenario, QString *error)
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
     m_panel->setProcessEnvironment(environment);
-    QStringList arguments{QStringLiteral("--sim"), QStringLiteral(CONTROLLER_SIM),
+    QStringList arguments{QStringLiteral("--sim"),      QStringLiteral(CONTROLLER_SIM),
                           QStringLiteral("--scenario"), scenario,
-                          QStringLiteral("--sim-log"), logPath(m_dir)};
+                          QStringLiteral("--sim-log"),  logPath(m_dir)};
     for (const QString &argument : qAsConst(m_simArguments))
         arguments << QStringLiteral("--sim-arg") << argument;
     arguments << m_runnerArguments << QStringLiteral("--");
@@ -258,20 +255,20 @@ bool PanelSession::windowExists(const QString &title)
 
 bool PanelSession::click(int x, int y, int button)
 {
-    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
-                    QStringLiteral("click"), QString::number(button)});
+    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y), QStringLiteral("click"),
+                    QString::number(button)});
 }
 
 bool PanelSession::press(int x, int y)
 {
-    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
-                    QStringLiteral("mousedown"), QStringLiteral("1")});
+    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y), QStringLiteral("mousedown"),
+                    QStringLiteral("1")});
 }
 
 bool PanelSession::release(int x, int y)
 {
-    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
-                    QStringLiteral("mouseup"), QStringLiteral("1")});
+    return xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y), QStringLiteral("mouseup"),
+                    QStringLiteral("1")});
 }
 
 bool PanelSession::drag(int fromX, int fromY, int toX, int toY, int steps)
@@ -289,8 +286,9 @@ bool PanelSession::drag(int fromX, int fromY, int toX, int toY, int steps)
 
 bool PanelSession::screenshot(const QString &path)
 {
-    return runTool(QStringLiteral("import"), {QStringLiteral("-display"), QStringLiteral(":%1").arg(m_display),
-                                              QStringLiteral("-window"), QStringLiteral("root"), path});
+    return runTool(QStringLiteral("import"),
+                   {QStringLiteral("-display"), QStringLiteral(":%1").arg(m_display), QStringLiteral("-window"),
+                    QStringLiteral("root"), path});
 }
 
 QStringList PanelSession::debugLines() const

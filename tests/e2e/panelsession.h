@@ -15,7 +15,7 @@ struct SimLogLine
 {
     double seconds = 0;
     int channel = -1;
-    QString kind; // rx, tx, junk or event
+    QString kind;     // rx, tx, junk or event
     QByteArray bytes; // rx, tx and junk
 };
 

@@ -160,11 +160,13 @@ QVector<QByteArray> TestE2eScreens::commandsSince(int since) const
 
 bool TestE2eScreens::commandArrives(int since, int index, int code)
 {
-    return PanelSession::waitFor([&] {
-        const QVector<QByteArray> commands = commandsSince(since);
-        return std::any_of(commands.begin(), commands.end(),
-                           [&](const QByteArray &bytes) { return isCommand(bytes, index, code); });
-    }, 5000);
+    return PanelSession::waitFor(
+        [&] {
+            const QVector<QByteArray> commands = commandsSince(since);
+            return std::any_of(commands.begin(), commands.end(),
+                               [&](const QByteArray &bytes) { return isCommand(bytes, index, code); });
+        },
+        5000);
 }
 
 // Controller 2 is silent: its verdict comes after its third poll, some 6 s after polling starts.
@@ -190,18 +192,20 @@ void TestE2eScreens::tileOpensTheDashboardOfItsController()
     QCOMPARE(commandsSince(since).first(), frame("AA0107010000FF"));
     // A reply on its way when the switch was touched still reports the fan off and turns the switch
     // back until the next one: wait until a report of the fan on has been read (a poll follows it).
-    QVERIFY(PanelSession::waitFor([this] {
-        bool reportedOn = false;
-        for (const SimLogLine &line : session.simulatorLog()) {
-            if (line.channel != 0)
-                continue;
-            if (line.kind == QLatin1String("tx") && line.bytes.size() == 31 && line.bytes.startsWith(frame("CC01")))
-                reportedOn = line.bytes.at(26) == 1;
-            else if (reportedOn && line.kind == QLatin1String("rx") && line.bytes.startsWith(frame("AA4358")))
-                return true;
-        }
-        return false;
-    }, 15000));
+    QVERIFY(PanelSession::waitFor(
+        [this] {
+            bool reportedOn = false;
+            for (const SimLogLine &line : session.simulatorLog()) {
+                if (line.channel != 0)
+                    continue;
+                if (line.kind == QLatin1String("tx") && line.bytes.size() == 31 && line.bytes.startsWith(frame("CC01")))
+                    reportedOn = line.bytes.at(26) == 1;
+                else if (reportedOn && line.kind == QLatin1String("rx") && line.bytes.startsWith(frame("AA4358")))
+                    return true;
+            }
+            return false;
+        },
+        15000));
 }
 
 void TestE2eScreens::dashboardSwitchesSendTheirFrames()
@@ -211,11 +215,8 @@ void TestE2eScreens::dashboardSwitchesSendTheirFrames()
         Tile tile;
         QByteArray wire;
     } switches[] = {
-        {Air, frame("AA0106010000FF")},
-        {Tv, frame("AA0105010000FF")},
-        {Light, frame("AA010A010000FF")},
-        {Curtain, frame("AA0104010000FF")},
-        {Fan, frame("AA0107020000FF")},
+        {Air, frame("AA0106010000FF")},     {Tv, frame("AA0105010000FF")},  {Light, frame("AA010A010000FF")},
+        {Curtain, frame("AA0104010000FF")}, {Fan, frame("AA0107020000FF")},
     };
     for (const auto &entry : switches) {
         const int since = mark();
@@ -231,12 +232,14 @@ void TestE2eScreens::alarmBlinksAndClearSendsTheClearFrame()
     const QRect smokeIcon(150, 200, 40, 40);
     bool seenOn = false;
     bool seenOff = false;
-    QVERIFY(PanelSession::waitFor([&] {
-        const bool on = warmPixels(grab(), smokeIcon) > 20;
-        seenOn |= on;
-        seenOff |= !on;
-        return seenOn && seenOff;
-    }, 10000));
+    QVERIFY(PanelSession::waitFor(
+        [&] {
+            const bool on = warmPixels(grab(), smokeIcon) > 20;
+            seenOn |= on;
+            seenOff |= !on;
+            return seenOn && seenOff;
+        },
+        10000));
 
     const int since = mark();
     QVERIFY(session.click(clearAlarms.x(), clearAlarms.y()));
@@ -356,7 +359,8 @@ void TestE2eScreens::alarmOnAnotherBusShowsOnItsButtonAndOnHome()
     const QRect homeAlarmList(600, 840, 720, 190);
     const QPoint secondAlarmLine(960, 975);
     const auto tinted = [this](const QRect &area, Tint tint) {
-        return PanelSession::waitFor([&] { return tintedPixels(grab(), area, tint) > area.width() * area.height() / 2; });
+        return PanelSession::waitFor(
+            [&] { return tintedPixels(grab(), area, tint) > area.width() * area.height() / 2; });
     };
     QVERIFY(session.click(dashboardReturn.x(), dashboardReturn.y()));
     QVERIFY(tinted(channel3Button, Tint::Red));

@@ -86,10 +86,12 @@ void TestE2eStartup::terminateClosesThePortsAndExitsZero()
     QVERIFY(pid > 0);
     // The panel's private lock folder, held open so that it can still be read once the panel and its
     // namespace are gone: Qt Serial Port removes a port's lock file when the port closes, and only then.
-    const int lockDir = ::open(qPrintable(QStringLiteral("/proc/%1/root/run/lock").arg(pid)), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int lockDir = ::open(qPrintable(QStringLiteral("/proc/%1/root/run/lock").arg(pid)),
+                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     QVERIFY2(lockDir >= 0, strerror(errno));
     const auto lockFiles = [lockDir] {
-        return QDir(QStringLiteral("/proc/self/fd/%1").arg(lockDir)).entryList({QStringLiteral("LCK..*")}, QDir::Files | QDir::System);
+        return QDir(QStringLiteral("/proc/self/fd/%1").arg(lockDir))
+            .entryList({QStringLiteral("LCK..*")}, QDir::Files | QDir::System);
     };
     QCOMPARE(lockFiles().size(), 4);
 

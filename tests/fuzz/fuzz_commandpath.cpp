@@ -74,8 +74,8 @@ struct Bus
     bool replyDue = false;      // the last poll's reply may still be on the line
     bool lastSeenIsDuePoll = false;
     int polledIndex = 0;
-    QElapsedTimer sincePoll;    // started before the poll, so it runs out no later than the gate's
-    QByteArray sinceRead;       // far side bytes since the last read: what the port's buffer may hold
+    QElapsedTimer sincePoll; // started before the poll, so it runs out no later than the gate's
+    QByteArray sinceRead;    // far side bytes since the last read: what the port's buffer may hold
 
     bool dueNow()
     {
@@ -289,8 +289,8 @@ QByteArray reply(unsigned char choice)
     return full;
 }
 
-constexpr int Codes[8] = {Wire::ClearAlarms, Wire::Curtain,  Wire::Television, Wire::AirConditioner,
-                          Wire::Fan,         Wire::LightBelt, Wire::SpotLight, Wire::MainLight};
+constexpr int Codes[8] = {Wire::ClearAlarms, Wire::Curtain,   Wire::Television, Wire::AirConditioner,
+                          Wire::Fan,         Wire::LightBelt, Wire::SpotLight,  Wire::MainLight};
 
 void step(Bus &bus, unsigned char choice, Input &input)
 {

@@ -47,7 +47,9 @@ void checkRead(const Channel &before, const Channel &after, const PollCycle::Out
           polled);
     check(after.unanswered >= 0 && after.unanswered <= 3, "the unanswered count left 0..3", channel, polled);
 
-    const LinkState expectedState = offline ? LinkOffline : answered ? (alarm ? LinkAlarm : LinkNormal) : LinkRequesting;
+    const LinkState expectedState = offline ? LinkOffline
+        : answered                          ? (alarm ? LinkAlarm : LinkNormal)
+                                            : LinkRequesting;
     check(outcome.state == expectedState, "the verdict does not follow the read", channel, polled);
     check(!answered || outcome.alarm == alarm, "the alarm shown is not the read's", channel, polled);
 
@@ -65,8 +67,8 @@ void checkRead(const Channel &before, const Channel &after, const PollCycle::Out
     }
     if (verdict == Verdict::Full) {
         const auto expected = expectedRecord(read);
-        check(std::memcmp(expected.data(), &after.records[polled], 28) == 0, "a full reply was stored in the wrong fields",
-              channel, polled);
+        check(std::memcmp(expected.data(), &after.records[polled], 28) == 0,
+              "a full reply was stored in the wrong fields", channel, polled);
     }
 }
 

@@ -12,20 +12,20 @@
 // person's clear only asks the controller; silence, noise and garbled replies change nothing of it.
 
 #include "app/mainwindow.h"
+#include "bus/controllerstates.h"
+#include "bus/devicetables.h"
 #include "screens/appliances/aircond.h"
 #include "screens/appliances/curtain.h"
 #include "screens/appliances/light1.h"
 #include "screens/appliances/tv.h"
 #include "screens/appliances/wind.h"
 #include "screens/buscontrol.h"
-#include "bus/devicetables.h"
-#include "screens/devitem.h"
-#include "bus/controllerstates.h"
 #include "screens/devices.h"
+#include "screens/devitem.h"
 
 #include "modalboxes.h"
-#include "replymodel.h"
 #include "paneltest.h"
+#include "replymodel.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -160,7 +160,7 @@ struct Before
 
 Before snapshot()
 {
-    Before before {};
+    Before before{};
     for (int channel = 0; channel < ChannelCount; ++channel) {
         before.index[channel] = pollIndex(channel);
         before.count[channel] = unanswered(channel);
@@ -237,7 +237,8 @@ void checkChannel(const Before &before, int channel, const QByteArray &read)
 
     checkRecordsOfOthers(before, channel, polled, verdict == Verdict::Full);
     const unsigned char alarm = verdict == Verdict::Short || verdict == Verdict::Full
-        ? static_cast<unsigned char>(read.at(2)) : 0;
+        ? static_cast<unsigned char>(read.at(2))
+        : 0;
     if (verdict == Verdict::Short || verdict == Verdict::Full) {
         latched.alarm[channel][polled] = alarm;
         latched.silent[channel][polled] = false;
@@ -264,7 +265,8 @@ void checkChannel(const Before &before, int channel, const QByteArray &read)
         check(caption.startsWith(QStringLiteral("警报：")) && caption.endsWith(QStringLiteral("断线\n")),
               "a disconnected controller's tile lost its alarm", channel, polled);
     else if (offline)
-        check(caption == QStringLiteral("设备断线"), "a disconnected controller's tile says otherwise", channel, polled);
+        check(caption == QStringLiteral("设备断线"), "a disconnected controller's tile says otherwise", channel,
+              polled);
     else if (verdict == Verdict::Short || verdict == Verdict::Full)
         check(caption.startsWith(alarm ? QStringLiteral("警报：") : QStringLiteral("正常")),
               "an answering controller's tile says otherwise", channel, polled);

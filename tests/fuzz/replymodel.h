@@ -41,7 +41,7 @@ constexpr int recordSource[28] = {3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14
 
 inline std::array<unsigned char, 28> expectedRecord(const QByteArray &reply)
 {
-    std::array<unsigned char, 28> record {};
+    std::array<unsigned char, 28> record{};
     const auto byte = [&reply](int position) { return static_cast<unsigned char>(reply.at(position)); };
     for (int field = 0; field < 28; ++field) {
         const int source = recordSource[field];
@@ -65,7 +65,11 @@ inline void check(bool holds, const char *what, int channel, int index)
 class Input
 {
 public:
-    Input(const uint8_t *data, size_t size) : data(data), size(size) {}
+    Input(const uint8_t *data, size_t size)
+        : data(data)
+        , size(size)
+    {
+    }
     bool atEnd() const { return position >= size; }
     unsigned char next() { return atEnd() ? 0 : data[position++]; }
     // The bytes are the input's own, not copied: valid while the input is.

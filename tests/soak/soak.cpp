@@ -69,23 +69,23 @@ Press slider(int x, int y)
 // One visit of a controller's dashboard and of its five appliance screens, pressing what each has.
 QVector<Press> tourOf(int index)
 {
-    QVector<Press> presses{{352 + 280 * index, 250}};                  // its tile on the bus control screen
-    presses << Press{280, 805} << Press{650, 805} << Press{1040, 805}  // dashboard switches
+    QVector<Press> presses{{352 + 280 * index, 250}};                   // its tile on the bus control screen
+    presses << Press{280, 805} << Press{650, 805} << Press{1040, 805}   // dashboard switches
             << Press{1400, 805} << Press{1750, 805} << Press{480, 220}; // and the clear button
     presses << Press{210, 720} << appliance(650, 440) << appliance(140, 440) << appliance(390, 440)
             << appliance(140, 610) << appliance(490, 610) << slider(300 + 40 * index, 735)
-            << appliance(710, 75);                                      // air conditioner
+            << appliance(710, 75); // air conditioner
     presses << Press{580, 720} << appliance(390, 685) << appliance(390, 270) << appliance(280, 380)
             << slider(120, 400 + 30 * index) << slider(650, 700 - 30 * index) << appliance(710, 65); // television
     // A dimmer sends only while its circuit is on, so each circuit's switch is pressed before and
     // after it, on every other visit leaving it on.
-    presses << Press{970, 720} << slider(200 + 60 * index, 145) << appliance(725, 145)
-            << slider(250 + 50 * index, 275) << appliance(725, 275) << appliance(725, 405)
-            << slider(500 - 40 * index, 405) << appliance(725, 535) << appliance(710, 55); // lighting
+    presses << Press{970, 720} << slider(200 + 60 * index, 145) << appliance(725, 145) << slider(250 + 50 * index, 275)
+            << appliance(725, 275) << appliance(725, 405) << slider(500 - 40 * index, 405) << appliance(725, 535)
+            << appliance(710, 55); // lighting
     presses << Press{1330, 720} << appliance(150, 650) << appliance(400, 650) << appliance(650, 650)
-            << slider(300 + 50 * index, 465) << appliance(730, 75);        // curtain
+            << slider(300 + 50 * index, 465) << appliance(730, 75);           // curtain
     presses << Press{1680, 720} << appliance(380, 625) << appliance(690, 85); // fan
-    presses << Press{1833, 993};                                        // back to the bus control screen
+    presses << Press{1833, 993};                                              // back to the bus control screen
     return presses;
 }
 
@@ -95,8 +95,8 @@ QVector<Press> fullTour()
     QVector<Press> presses;
     for (int index = 0; index < 4; ++index)
         presses << tourOf(index);
-    presses << Press{1833, 993} << Press{1843, 1003}  // bus control screen, Home
-            << Press{960, 540} << Press{1142, 537};   // start picture, Home, bus control again
+    presses << Press{1833, 993} << Press{1843, 1003} // bus control screen, Home
+            << Press{960, 540} << Press{1142, 537};  // start picture, Home, bus control again
     return presses;
 }
 
@@ -109,9 +109,9 @@ QString scenarioText(int durationSeconds, quint32 seed)
     for (int channel = 0; channel < 4; ++channel) {
         for (int index = 0; index < 4; ++index) {
             out << "controller " << channel << ' ' << index << " behaviour=random tvOn=" << random.bounded(2)
-                << " tvVol=" << random.bounded(100) << " airOn=" << random.bounded(2) << " airTemp="
-                << 16 + random.bounded(15) << " windOn=" << random.bounded(2) << " curtainOn=" << random.bounded(2)
-                << " lightbeltBright=" << random.bounded(101) << "\n";
+                << " tvVol=" << random.bounded(100) << " airOn=" << random.bounded(2)
+                << " airTemp=" << 16 + random.bounded(15) << " windOn=" << random.bounded(2)
+                << " curtainOn=" << random.bounded(2) << " lightbeltBright=" << random.bounded(101) << "\n";
         }
     }
     const int alarms[] = {0x80, 0x40, 0x20, 0x10, 0x08, 0xA0, 0xF8, 0x04};
@@ -166,7 +166,9 @@ bool sampleProcess(qint64 pid, Sample &sample)
     const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
     const double ticks = double(sysconf(_SC_CLK_TCK));
     sample.cpuSeconds = (fields.value(11).toLongLong() + fields.value(12).toLongLong()) / ticks;
-    sample.descriptors = QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::System).size();
+    sample.descriptors = QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+                             .entryList(QDir::NoDotAndDotDot | QDir::System)
+                             .size();
     return true;
 }
 
@@ -190,8 +192,7 @@ Frames countFrames(const PanelSession &session)
         } else if (line.kind == QLatin1String("rx")) {
             ++frames.commands;
             ++frames.commandsByCode[line.bytes.size() > 2 ? quint8(line.bytes.at(2)) : -1];
-        }
-        else if (line.kind == QLatin1String("tx"))
+        } else if (line.kind == QLatin1String("tx"))
             ++frames.replies;
         else if (line.kind == QLatin1String("junk"))
             ++frames.junk;
@@ -213,7 +214,9 @@ class Soak
 {
 public:
     Soak(int seconds, quint32 randomSeed, qint64 growthLimitKiB)
-        : durationSeconds(seconds), seed(randomSeed), maxGrowthKiB(growthLimitKiB)
+        : durationSeconds(seconds)
+        , seed(randomSeed)
+        , maxGrowthKiB(growthLimitKiB)
     {
     }
 
@@ -367,10 +370,13 @@ void Soak::stepHangUp()
 bool Soak::bringLineBack()
 {
     nextHangUpMs = std::numeric_limits<qint64>::max();
-    return PanelSession::waitFor([this] {
-        stepHangUp();
-        return line == Line::Up || !failure.isEmpty();
-    }, 2 * HangUpStepTimeoutMs) && failure.isEmpty();
+    return PanelSession::waitFor(
+               [this] {
+                   stepHangUp();
+                   return line == Line::Up || !failure.isEmpty();
+               },
+               2 * HangUpStepTimeoutMs)
+        && failure.isEmpty();
 }
 
 int Soak::run(const QString &samplesPath)
@@ -412,7 +418,11 @@ int Soak::run(const QString &samplesPath)
     if (failure.isEmpty() && bringLineBack())
         takeSample();
     say(QStringLiteral("%1 whole tours of the screens, %2 presses, %3 hang-ups of bus %4, %5 reopens")
-            .arg(tours).arg(presses).arg(hangUps).arg(HungUpChannel).arg(reopens));
+            .arg(tours)
+            .arg(presses)
+            .arg(hangUps)
+            .arg(HungUpChannel)
+            .arg(reopens));
     return report(samplesPath);
 }
 
@@ -425,8 +435,8 @@ int Soak::report(const QString &samplesPath)
             out << "seconds\trss_kib\tfds\tcpu_s\tpolls\tqobjects\ttimers\treopens\n";
             for (const Sample &sample : qAsConst(samples))
                 out << sample.seconds << '\t' << sample.residentKiB << '\t' << sample.descriptors << '\t'
-                    << sample.cpuSeconds << '\t' << sample.polls << '\t' << sample.objects << '\t'
-                    << sample.timers << '\t' << sample.reopens << '\n';
+                    << sample.cpuSeconds << '\t' << sample.polls << '\t' << sample.objects << '\t' << sample.timers
+                    << '\t' << sample.reopens << '\n';
         }
     }
     if (samples.size() < 2) {
@@ -441,23 +451,44 @@ int Soak::report(const QString &samplesPath)
     const double cpuShare = (last.cpuSeconds - first.cpuSeconds) / busySeconds;
     const double steadyShare = (last.cpuSeconds - warm.cpuSeconds) / qMax(1.0, last.seconds - warm.seconds);
     say(QStringLiteral("ran %1 s; crashes: %2").arg(last.seconds, 0, 'f', 0).arg(failure.isEmpty() ? 0 : 1));
-    say(QStringLiteral("resident memory: start %1 KiB, after the first tour (%2 s) %3 KiB, end %4 KiB (%5%6 KiB since the tour)")
-            .arg(first.residentKiB).arg(warm.seconds, 0, 'f', 0).arg(warm.residentKiB).arg(last.residentKiB)
+    say(QStringLiteral(
+            "resident memory: start %1 KiB, after the first tour (%2 s) %3 KiB, end %4 KiB (%5%6 KiB since the tour)")
+            .arg(first.residentKiB)
+            .arg(warm.seconds, 0, 'f', 0)
+            .arg(warm.residentKiB)
+            .arg(last.residentKiB)
             .arg(last.residentKiB >= warm.residentKiB ? QStringLiteral("+") : QString())
             .arg(last.residentKiB - warm.residentKiB));
     say(QStringLiteral("descriptors: start %1, after the first tour %2, end %3")
-            .arg(first.descriptors).arg(warm.descriptors).arg(last.descriptors));
-    say(QStringLiteral("QObjects: start %1, after the first tour %2, end %3; timers: start %4, after the first tour %5, end %6")
-            .arg(first.objects).arg(warm.objects).arg(last.objects).arg(first.timers).arg(warm.timers).arg(last.timers));
+            .arg(first.descriptors)
+            .arg(warm.descriptors)
+            .arg(last.descriptors));
+    say(QStringLiteral(
+            "QObjects: start %1, after the first tour %2, end %3; timers: start %4, after the first tour %5, end %6")
+            .arg(first.objects)
+            .arg(warm.objects)
+            .arg(last.objects)
+            .arg(first.timers)
+            .arg(warm.timers)
+            .arg(last.timers));
     const int reopensSinceWarm = last.reopens - warm.reopens;
-    say(QStringLiteral("hang-ups: %1 of bus %2, %3 reopens after the first tour").arg(hangUps).arg(HungUpChannel).arg(reopensSinceWarm));
+    say(QStringLiteral("hang-ups: %1 of bus %2, %3 reopens after the first tour")
+            .arg(hangUps)
+            .arg(HungUpChannel)
+            .arg(reopensSinceWarm));
     say(QStringLiteral("CPU: %1 % of a core on average, %2 % after the first tour")
-            .arg(cpuShare * 100, 0, 'f', 1).arg(steadyShare * 100, 0, 'f', 1));
+            .arg(cpuShare * 100, 0, 'f', 1)
+            .arg(steadyShare * 100, 0, 'f', 1));
     const int hungUpPolls = pollsOnHungUpBus();
     say(QStringLiteral("frames: %1 poll requests (%2 on the hung-up bus), %3 commands, %4 replies written, %5 junk, "
                        "%6 collisions, %7 scenario events")
-            .arg(frames.polls + hungUpPolls).arg(hungUpPolls).arg(frames.commands).arg(frames.replies)
-            .arg(frames.junk).arg(frames.collisions).arg(frames.events));
+            .arg(frames.polls + hungUpPolls)
+            .arg(hungUpPolls)
+            .arg(frames.commands)
+            .arg(frames.replies)
+            .arg(frames.junk)
+            .arg(frames.collisions)
+            .arg(frames.events));
     QStringList byCode;
     for (auto entry = frames.commandsByCode.cbegin(); entry != frames.commandsByCode.cend(); ++entry)
         byCode << QStringLiteral("%1: %2").arg(entry.key()).arg(entry.value());
@@ -477,7 +508,8 @@ int Soak::report(const QString &samplesPath)
     if (last.objects < 0 || warm.objects < 0)
         failures << QStringLiteral("the panel's QObject counts were not written");
     if (reopensSinceWarm < 4)
-        failures << QStringLiteral("only %1 reopens after the first tour: too few to see a leak per reopen").arg(reopensSinceWarm);
+        failures << QStringLiteral("only %1 reopens after the first tour: too few to see a leak per reopen")
+                        .arg(reopensSinceWarm);
     const int allowedGrowth = reopensSinceWarm / 2;
     if (last.objects - warm.objects > allowedGrowth)
         failures << QStringLiteral("QObjects grew from %1 to %2").arg(warm.objects).arg(last.objects);
@@ -487,7 +519,9 @@ int Soak::report(const QString &samplesPath)
     // for a few seconds of every 20.
     const double busySpan = last.seconds - first.seconds - 5;
     if (frames.polls < 0.9 * 3 * busySpan)
-        failures << QStringLiteral("only %1 poll requests on the steady buses, %2 expected").arg(frames.polls).arg(int(3 * busySpan));
+        failures << QStringLiteral("only %1 poll requests on the steady buses, %2 expected")
+                        .arg(frames.polls)
+                        .arg(int(3 * busySpan));
     if (hungUpPolls < 0.6 * busySpan)
         failures << QStringLiteral("only %1 poll requests on the hung-up bus").arg(hungUpPolls);
     // Curtain, television, air conditioner, fan and the three light circuits: every appliance screen
@@ -512,12 +546,16 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral("Soaks the real panel on simulated controllers."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("duration"), QStringLiteral("Seconds to run (default 600)."), QStringLiteral("seconds"), QStringLiteral("600")},
-        {QStringLiteral("seed"), QStringLiteral("Seed of the scenario and the simulator (default 1)."), QStringLiteral("n"), QStringLiteral("1")},
-        {QStringLiteral("samples"), QStringLiteral("Write every sample to this file (tab-separated)."), QStringLiteral("file")},
+        {QStringLiteral("duration"), QStringLiteral("Seconds to run (default 600)."), QStringLiteral("seconds"),
+         QStringLiteral("600")},
+        {QStringLiteral("seed"), QStringLiteral("Seed of the scenario and the simulator (default 1)."),
+         QStringLiteral("n"), QStringLiteral("1")},
+        {QStringLiteral("samples"), QStringLiteral("Write every sample to this file (tab-separated)."),
+         QStringLiteral("file")},
         // Runs of 150 to 600 s gained 360 to 504 KiB after the first tour, the allocator settling;
         // this leaves room for that and catches a few KiB lost per reopen or per tour.
-        {QStringLiteral("max-growth-kib"), QStringLiteral("Resident memory the panel may gain after its first tour (default 1024)."),
+        {QStringLiteral("max-growth-kib"),
+         QStringLiteral("Resident memory the panel may gain after its first tour (default 1024)."),
          QStringLiteral("kib"), QStringLiteral("1024")},
     });
     parser.process(app);

@@ -3,8 +3,8 @@
 #include "modalboxes.h"
 
 #include "app/mainwindow.h"
-#include "bus/serialports.h"
 #include "bus/devicetables.h"
+#include "bus/serialports.h"
 
 #include <QSerialPort>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "wire/smalldevinfo.h"
 #include "pseudoterminal.h"
+#include "wire/smalldevinfo.h"
 
 #include <QByteArray>
 

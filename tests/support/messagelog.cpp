@@ -17,10 +17,22 @@ void capture(QtMsgType type, const QMessageLogContext &, const QString &message)
 }
 } // namespace
 
-void install() { qInstallMessageHandler(capture); }
-void clear() { captured.clear(); }
-QStringList lines() { return captured; }
-int count(const QString &line) { return captured.count(line); }
+void install()
+{
+    qInstallMessageHandler(capture);
+}
+void clear()
+{
+    captured.clear();
+}
+QStringList lines()
+{
+    return captured;
+}
+int count(const QString &line)
+{
+    return captured.count(line);
+}
 
 QStringList matching(const QString &prefix)
 {

@@ -23,7 +23,7 @@ PseudoTerminal::PseudoTerminal()
     // Holding the slave open keeps the master readable while the port under test is closed, and
     // raw mode keeps the line discipline from touching the bytes.
     slaveFd = ::open(ptsname(masterFd), O_RDWR | O_NOCTTY);
-    termios raw {};
+    termios raw{};
     if (slaveFd >= 0 && tcgetattr(slaveFd, &raw) == 0) {
         cfmakeraw(&raw);
         tcsetattr(slaveFd, TCSANOW, &raw);
@@ -76,7 +76,7 @@ bool PseudoTerminal::write(const QByteArray &bytes)
 
 termios PseudoTerminal::lineSettings() const
 {
-    termios settings {};
+    termios settings{};
     tcgetattr(masterFd, &settings);
     return settings;
 }

@@ -30,8 +30,9 @@ bool SimulatedBus::start()
 {
     if (!dir.isValid())
         return false;
-    QStringList arguments{QStringLiteral("--links"), dir.path(), QStringLiteral("--log"), logPath(),
-                          QStringLiteral("--seed"), QString::number(7 + channel)};
+    QStringList arguments{QStringLiteral("--links"), dir.path(),
+                          QStringLiteral("--log"),   logPath(),
+                          QStringLiteral("--seed"),  QString::number(7 + channel)};
     for (const QString &controller : controllers)
         arguments << QStringLiteral("--controller") << QStringLiteral("%1 %2").arg(channel).arg(controller);
     process.setProgram(QStringLiteral(CONTROLLER_SIM));

@@ -12,8 +12,7 @@ namespace {
 void drawBadge(QPainter &p)
 {
     const QPainterPath badge = Kit::circle(QPointF(20, 20), 18.4);
-    Kit::fillShape(p, badge, Kit::radialGradient(QPointF(17, 15), 22, white, QColor(255, 232, 226)),
-                   QPen(red, 2.2));
+    Kit::fillShape(p, badge, Kit::radialGradient(QPointF(17, 15), 22, white, QColor(255, 232, 226)), QPen(red, 2.2));
 }
 
 void drawSmoke(QPainter &p)
@@ -29,8 +28,7 @@ void drawSmoke(QPainter &p)
     const QPainterPath smoke = plume.simplified();
     Kit::fillShape(p, smoke, Kit::verticalGradient(smoke.boundingRect(), aluminium4, ink),
                    QPen(Kit::withAlpha(white, 200), 0.8));
-    Kit::fillShape(p, Kit::circle(QPointF(14, 31.5), 3),
-                   Kit::radialGradient(QPointF(14, 31.5), 3, butter, orangeDark));
+    Kit::fillShape(p, Kit::circle(QPointF(14, 31.5), 3), Kit::radialGradient(QPointF(14, 31.5), 3, butter, orangeDark));
     QPainterPath ground;
     ground.moveTo(9, 34.5);
     ground.lineTo(24, 34.5);
@@ -48,8 +46,7 @@ void drawFlame(QPainter &p)
     outer.cubicTo(29, 18, 30, 23, 28, 27.5);
     outer.cubicTo(27, 31, 24, 33, 20, 33);
     outer.closeSubpath();
-    Kit::fillShape(p, outer, Kit::verticalGradient(outer.boundingRect(), orange, red),
-                   QPen(redDark, 1));
+    Kit::fillShape(p, outer, Kit::verticalGradient(outer.boundingRect(), orange, red), QPen(redDark, 1));
     QPainterPath inner;
     inner.moveTo(20, 32);
     inner.cubicTo(16, 32, 15.5, 27.5, 17, 25);
@@ -79,8 +76,7 @@ void drawCarbonDioxide(QPainter &p)
 
 void drawThermometer(QPainter &p)
 {
-    const QPainterPath tube = Kit::roundedRect(QRectF(16.5, 6.5, 7, 21), 3.5)
-                                  .united(Kit::circle(QPointF(20, 28), 5.6));
+    const QPainterPath tube = Kit::roundedRect(QRectF(16.5, 6.5, 7, 21), 3.5).united(Kit::circle(QPointF(20, 28), 5.6));
     Kit::fillShape(p, tube, white, QPen(ink, 1.4));
     const QPainterPath mercury = Kit::roundedRect(QRectF(18.6, 13, 2.8, 15), 1.4)
                                      .united(Kit::circle(QPointF(20, 28), 3.8));
@@ -94,9 +90,8 @@ void drawThermometer(QPainter &p)
 
 void drawBolt(QPainter &p)
 {
-    const QPolygonF bolt({QPointF(23, 5.5), QPointF(12.5, 22), QPointF(19, 22),
-                          QPointF(16, 34.5), QPointF(28.5, 16.5), QPointF(21.5, 16.5),
-                          QPointF(26, 5.5)});
+    const QPolygonF bolt({QPointF(23, 5.5), QPointF(12.5, 22), QPointF(19, 22), QPointF(16, 34.5), QPointF(28.5, 16.5),
+                          QPointF(21.5, 16.5), QPointF(26, 5.5)});
     QPainterPath shape;
     shape.addPolygon(bolt);
     shape.closeSubpath();
@@ -111,10 +106,20 @@ void drawAlarmBadge(QPainter &p, const QSizeF &size, Alarm alarm)
     Kit::mapDesignBox(p, Kit::area(size), QSizeF(40, 40));
     drawBadge(p);
     switch (alarm) {
-    case Alarm::Smoke: drawSmoke(p); break;
-    case Alarm::Gas: drawFlame(p); break;
-    case Alarm::CarbonDioxide: drawCarbonDioxide(p); break;
-    case Alarm::Temperature: drawThermometer(p); break;
-    case Alarm::Leakage: drawBolt(p); break;
+    case Alarm::Smoke:
+        drawSmoke(p);
+        break;
+    case Alarm::Gas:
+        drawFlame(p);
+        break;
+    case Alarm::CarbonDioxide:
+        drawCarbonDioxide(p);
+        break;
+    case Alarm::Temperature:
+        drawThermometer(p);
+        break;
+    case Alarm::Leakage:
+        drawBolt(p);
+        break;
     }
 }

@@ -22,8 +22,7 @@ void drawDrape(QPainter &p, const QRectF &box, bool leftSide, qreal tieY)
     QPainterPath drape;
     drape.moveTo(outer, box.top());
     drape.lineTo(inner, box.top());
-    drape.cubicTo(inner, box.top() + (tieY - box.top()) * 0.55, gathered, tieY - 10, gathered,
-                  tieY);
+    drape.cubicTo(inner, box.top() + (tieY - box.top()) * 0.55, gathered, tieY - 10, gathered, tieY);
     drape.cubicTo(gathered, tieY + 12, inner - (inner - outer) * 0.18, box.bottom() - 16,
                   inner - (inner - outer) * 0.12, box.bottom());
     drape.lineTo(outer, box.bottom());
@@ -64,10 +63,10 @@ void drawWindow(QPainter &p, const QRectF &pane, bool detailed)
     if (detailed) {
         p.save();
         p.setClipPath(frame);
-        Kit::fillShape(p, Kit::circle(pane.topRight() + QPointF(-pane.width() * 0.3, pane.height() * 0.22),
-                                      pane.width() * 0.1),
-                       Kit::radialGradient(pane.topRight() + QPointF(-pane.width() * 0.3, pane.height() * 0.22),
-                                           pane.width() * 0.1, butter, orangeLight));
+        Kit::fillShape(
+            p, Kit::circle(pane.topRight() + QPointF(-pane.width() * 0.3, pane.height() * 0.22), pane.width() * 0.1),
+            Kit::radialGradient(pane.topRight() + QPointF(-pane.width() * 0.3, pane.height() * 0.22),
+                                pane.width() * 0.1, butter, orangeLight));
         QPainterPath cloud;
         cloud.setFillRule(Qt::WindingFill);
         const QPointF c = pane.topLeft() + QPointF(pane.width() * 0.3, pane.height() * 0.3);
@@ -80,8 +79,8 @@ void drawWindow(QPainter &p, const QRectF &pane, bool detailed)
         QPainterPath hills;
         hills.moveTo(pane.left(), pane.bottom() - pane.height() * 0.2);
         hills.cubicTo(pane.left() + pane.width() * 0.3, pane.bottom() - pane.height() * 0.34,
-                      pane.left() + pane.width() * 0.6, pane.bottom() - pane.height() * 0.12,
-                      pane.right(), pane.bottom() - pane.height() * 0.26);
+                      pane.left() + pane.width() * 0.6, pane.bottom() - pane.height() * 0.12, pane.right(),
+                      pane.bottom() - pane.height() * 0.26);
         hills.lineTo(pane.bottomRight());
         hills.lineTo(pane.bottomLeft());
         hills.closeSubpath();
@@ -110,8 +109,7 @@ void drawAirConditioner(QPainter &p, const QSizeF &size, Backdrop backdrop)
 
     // Air outlet with its louvre.
     const QRectF outlet(20, 46, 119, 9);
-    Kit::fillShape(p, Kit::roundedRect(outlet, 4.5),
-                   Kit::verticalGradient(outlet, aluminium5, ink));
+    Kit::fillShape(p, Kit::roundedRect(outlet, 4.5), Kit::verticalGradient(outlet, aluminium5, ink));
     p.save();
     p.setPen(QPen(aluminium3, 1.6));
     p.drawLine(QPointF(26, 50.5), QPointF(133, 50.5));
@@ -175,8 +173,7 @@ void drawLightBulb(QPainter &p, const QSizeF &size)
     Kit::mapDesignBox(p, Kit::area(size), QSizeF(197, 221));
     const QPointF centre(98.5, 86);
     Kit::fillShape(p, Kit::circle(centre, 96),
-                   Kit::radialGradient(centre, 96, Kit::withAlpha(butter, 150),
-                                       Kit::withAlpha(butter, 0)));
+                   Kit::radialGradient(centre, 96, Kit::withAlpha(butter, 150), Kit::withAlpha(butter, 0)));
     QPainterPath rayLines;
     for (int i = 0; i < 7; ++i) {
         const qreal a = qDegreesToRadians(180.0 + 30.0 * i);
@@ -275,8 +272,7 @@ void drawStandingFan(QPainter &p, const QSizeF &size)
         turn.translate(-centre.x(), -centre.y());
         blades = blades.united(turn.map(blade));
     }
-    Kit::fillShape(p, blades, Kit::verticalGradient(blades.boundingRect(), skyLight, skyMid),
-                   QPen(skyDeep, 1.5));
+    Kit::fillShape(p, blades, Kit::verticalGradient(blades.boundingRect(), skyLight, skyMid), QPen(skyDeep, 1.5));
     Kit::fillShape(p, Kit::circle(centre, 6), aluminium5);
 }
 
@@ -286,8 +282,7 @@ void drawRoomController(QPainter &p, const QSizeF &size)
     const QRectF tileBox(6, 5, 128, 128);
     const QPainterPath tile = Kit::roundedRect(tileBox, 26);
     Kit::dropShadow(p, tile, 3, QPointF(0, 2.5), QColor(0, 0, 0, 100));
-    Kit::fillShape(p, tile, Kit::verticalGradient(tileBox, skyLight, skyMid),
-                   QPen(Kit::withAlpha(white, 150), 2));
+    Kit::fillShape(p, tile, Kit::verticalGradient(tileBox, skyLight, skyMid), QPen(Kit::withAlpha(white, 150), 2));
 
     // The bus the controller hangs on.
     QPainterPath bus;
@@ -318,6 +313,5 @@ void drawRoomController(QPainter &p, const QSizeF &size)
 
     const QColor lights[] = {green, orangeLight, redLight};
     for (int i = 0; i < 3; ++i)
-        Kit::fillShape(p, Kit::circle(QPointF(56 + 14 * i, 84), 4.5), lights[i],
-                       QPen(Kit::withAlpha(ink, 120), 1));
+        Kit::fillShape(p, Kit::circle(QPointF(56 + 14 * i, 84), 4.5), lights[i], QPen(Kit::withAlpha(ink, 120), 1));
 }

@@ -22,8 +22,7 @@ QPainterPath backArrow()
     QPainterPath head;
     head.addPolygon(QPolygonF({QPointF(22, 38), QPointF(42, 24), QPointF(42, 52)}));
     head.closeSubpath();
-    return Kit::strokeShape(shaft, 10).united(Kit::softPolygon(head.toFillPolygon(), 2))
-        .simplified();
+    return Kit::strokeShape(shaft, 10).united(Kit::softPolygon(head.toFillPolygon(), 2)).simplified();
 }
 
 QPainterPath houseGlyph()
@@ -37,10 +36,7 @@ QPainterPath houseGlyph()
     body.closeSubpath();
     QPainterPath door;
     door.addRoundedRect(QRectF(44, 60, 12, 20), 3, 3);
-    return Kit::strokeShape(roof, 9)
-        .united(Kit::softPolygon(body.toFillPolygon(), 2))
-        .subtracted(door)
-        .simplified();
+    return Kit::strokeShape(roof, 9).united(Kit::softPolygon(body.toFillPolygon(), 2)).subtracted(door).simplified();
 }
 
 } // namespace
@@ -56,8 +52,7 @@ void drawReturnButton(QPainter &p, const QSizeF &size)
     QPainterPath gloss;
     gloss.addEllipse(QRectF(18, 10, 64, 40));
     Kit::fillShape(p, gloss.intersected(disc),
-                   Kit::verticalGradient(gloss.boundingRect(), Kit::withAlpha(white, 80),
-                                         Kit::withAlpha(white, 0)));
+                   Kit::verticalGradient(gloss.boundingRect(), Kit::withAlpha(white, 80), Kit::withAlpha(white, 0)));
     Kit::drawGlyph(p, backArrow().translated(0, 2), white);
 }
 
@@ -66,13 +61,11 @@ void drawRemoteKey(QPainter &p, const QSizeF &size, RemoteKey key)
     const QRectF cap = Kit::area(size).adjusted(2, 2, -2, -3);
     const QPainterPath shape = Kit::roundedRect(cap, std::min(cap.width(), cap.height()) * 0.24);
     Kit::dropShadow(p, shape, 1, QPointF(0, 1), QColor(0, 0, 0, 90));
-    Kit::fillShape(p, shape,
-                   Kit::verticalGradient(cap, Kit::withAlpha(white, 90), Kit::withAlpha(white, 35)),
+    Kit::fillShape(p, shape, Kit::verticalGradient(cap, Kit::withAlpha(white, 90), Kit::withAlpha(white, 35)),
                    QPen(Kit::withAlpha(white, 190), 1.5));
     const qreal side = std::min(cap.width(), cap.height()) * 0.92;
     p.save();
-    Kit::mapDesignBox(p, QRectF(cap.center() - QPointF(side / 2, side / 2), QSizeF(side, side)),
-                      QSizeF(100, 100));
+    Kit::mapDesignBox(p, QRectF(cap.center() - QPointF(side / 2, side / 2), QSizeF(side, side)), QSizeF(100, 100));
     const QPainterPath glyph = key == RemoteKey::Home ? houseGlyph() : backArrow();
     Kit::drawGlyph(p, glyph, white);
     p.restore();
@@ -110,9 +103,7 @@ void drawToggleSwitch(QPainter &p, const QSizeF &size, SwitchLook look)
     const QPointF knobCentre(on ? 110 : 35, 36);
     const QPainterPath knob = Kit::circle(knobCentre, 27);
     Kit::dropShadow(p, knob, 2.5, QPointF(0, 2), QColor(0, 0, 0, dimmed ? 50 : 110));
-    Kit::fillShape(p, knob,
-                   Kit::verticalGradient(knob.boundingRect(), white,
-                                         dimmed ? aluminium1 : aluminium2),
+    Kit::fillShape(p, knob, Kit::verticalGradient(knob.boundingRect(), white, dimmed ? aluminium1 : aluminium2),
                    QPen(dimmed ? aluminium2 : aluminium3, 1.2));
 }
 
@@ -142,10 +133,18 @@ void drawDirectionArrow(QPainter &p, const QSizeF &size, Direction direction)
     Kit::mapDesignBox(p, Kit::area(size), QSizeF(100, 100));
     qreal angle = 0;
     switch (direction) {
-    case Direction::Up: angle = 0; break;
-    case Direction::Right: angle = 90; break;
-    case Direction::Down: angle = 180; break;
-    case Direction::Left: angle = 270; break;
+    case Direction::Up:
+        angle = 0;
+        break;
+    case Direction::Right:
+        angle = 90;
+        break;
+    case Direction::Down:
+        angle = 180;
+        break;
+    case Direction::Left:
+        angle = 270;
+        break;
     }
     QTransform turn;
     turn.translate(50, 50);

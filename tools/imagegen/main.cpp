@@ -20,9 +20,8 @@ struct Picture
     std::function<void(QPainter &, const QSizeF &)> draw;
 };
 
-template<typename Kind>
-std::function<void(QPainter &, const QSizeF &)> variant(void (*draw)(QPainter &, const QSizeF &, Kind),
-                                                       Kind kind)
+template <typename Kind>
+std::function<void(QPainter &, const QSizeF &)> variant(void (*draw)(QPainter &, const QSizeF &, Kind), Kind kind)
 {
     return [draw, kind](QPainter &p, const QSizeF &size) { draw(p, size, kind); };
 }
@@ -105,16 +104,14 @@ bool render(const Picture &picture, const QDir &folder)
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
-                               | QPainter::SmoothPixmapTransform);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
         picture.draw(painter, QSizeF(picture.size));
     }
     // Backgrounds go out without an alpha channel: smaller, and opaque by construction.
     if (isOpaque(image))
         image = image.convertToFormat(QImage::Format_RGB32);
     const QString path = folder.filePath(picture.name);
-    const bool saved = isJpeg(picture.name) ? image.save(path, "JPEG", 92)
-                                            : image.save(path, "PNG");
+    const bool saved = isJpeg(picture.name) ? image.save(path, "JPEG", 92) : image.save(path, "PNG");
     if (!saved)
         std::fprintf(stderr, "imagegen: cannot write %s\n", qPrintable(path));
     return saved;
@@ -159,7 +156,6 @@ int main(int argc, char **argv)
         failures += render(picture, folder) ? 0 : 1;
     if (!writeCollection(pictures, folder))
         ++failures;
-    std::printf("imagegen: %d pictures in %s\n", int(pictures.size()) - failures,
-                qPrintable(folder.absolutePath()));
+    std::printf("imagegen: %d pictures in %s\n", int(pictures.size()) - failures, qPrintable(folder.absolutePath()));
     return failures == 0 ? 0 : 1;
 }

@@ -26,8 +26,7 @@ QLinearGradient horizontalGradient(const QRectF &rect, const QColor &left, const
     return gradient;
 }
 
-QRadialGradient radialGradient(const QPointF &centre, qreal radius, const QColor &inner,
-                               const QColor &outer)
+QRadialGradient radialGradient(const QPointF &centre, qreal radius, const QColor &inner, const QColor &outer)
 {
     QRadialGradient gradient(centre, radius);
     gradient.setColorAt(0, inner);
@@ -48,8 +47,7 @@ QRectF area(const QSizeF &size)
 
 void mapDesignBox(QPainter &p, const QRectF &target, const QSizeF &design)
 {
-    const qreal scale = std::min(target.width() / design.width(),
-                                 target.height() / design.height());
+    const qreal scale = std::min(target.width() / design.width(), target.height() / design.height());
     p.translate(target.center());
     p.scale(scale, scale);
     p.translate(-design.width() / 2, -design.height() / 2);
@@ -111,8 +109,7 @@ static void blurLine(QRgb *data, int length, int stride, int radius, std::vector
     for (int i = -radius; i <= radius; ++i)
         add(at(i), 1);
     for (int i = 0; i < length; ++i) {
-        data[i * stride] = qRgba(sum[1] / window, sum[2] / window, sum[3] / window,
-                                 sum[0] / window);
+        data[i * stride] = qRgba(sum[1] / window, sum[2] / window, sum[3] / window, sum[0] / window);
         add(at(i - radius), -1);
         add(at(i + radius + 1), 1);
     }
@@ -153,8 +150,7 @@ static void drawBlurredLayer(QPainter &p, const QRectF &deviceArea, int blur,
     {
         QPainter layerPainter(&layer);
         layerPainter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-        layerPainter.setTransform(p.worldTransform()
-                                  * QTransform::fromTranslate(-area.x(), -area.y()));
+        layerPainter.setTransform(p.worldTransform() * QTransform::fromTranslate(-area.x(), -area.y()));
         drawOnLayer(layerPainter);
     }
     p.save();
@@ -163,8 +159,7 @@ static void drawBlurredLayer(QPainter &p, const QRectF &deviceArea, int blur,
     p.restore();
 }
 
-void dropShadow(QPainter &p, const QPainterPath &shape, qreal blur, const QPointF &offset,
-                const QColor &colour)
+void dropShadow(QPainter &p, const QPainterPath &shape, qreal blur, const QPointF &offset, const QColor &colour)
 {
     const qreal scale = std::sqrt(std::abs(p.worldTransform().determinant()));
     const QPainterPath moved = shape.translated(offset);
@@ -188,8 +183,8 @@ QFont font(const QString &family, qreal pixelSize, bool bold)
     return result;
 }
 
-void drawCaption(QPainter &p, const QRectF &box, const QString &text, const QFont &font,
-                 const QColor &colour, Qt::Alignment alignment)
+void drawCaption(QPainter &p, const QRectF &box, const QString &text, const QFont &font, const QColor &colour,
+                 Qt::Alignment alignment)
 {
     p.save();
     p.setFont(font);
@@ -198,15 +193,14 @@ void drawCaption(QPainter &p, const QRectF &box, const QString &text, const QFon
     p.restore();
 }
 
-void drawRaisedCaption(QPainter &p, const QRectF &box, const QString &text, const QFont &font,
-                       const QColor &colour, Qt::Alignment alignment)
+void drawRaisedCaption(QPainter &p, const QRectF &box, const QString &text, const QFont &font, const QColor &colour,
+                       Qt::Alignment alignment)
 {
     // Shadow the glyphs themselves, not their box.
     const QRectF shadowBox = box.translated(0, font.pixelSize() / 16.0 + 1);
-    drawBlurredLayer(p, p.worldTransform().mapRect(shadowBox),
-                     std::max(1, font.pixelSize() / 20), [&](QPainter &layer) {
-                         drawCaption(layer, shadowBox, text, font, QColor(0, 0, 0, 150),
-                                     alignment);
+    drawBlurredLayer(p, p.worldTransform().mapRect(shadowBox), std::max(1, font.pixelSize() / 20),
+                     [&](QPainter &layer) {
+                         drawCaption(layer, shadowBox, text, font, QColor(0, 0, 0, 150), alignment);
                      });
     drawCaption(p, box, text, font, colour, alignment);
 }

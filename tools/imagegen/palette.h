@@ -6,21 +6,21 @@
 // The tones the screens' style sheets already use, so that the pictures sit on them naturally.
 namespace Palette {
 
-inline const QColor skyTop{177, 208, 251};      // top of the screens' blue gradient (#b1d0fb)
-inline const QColor skyBottom{59, 123, 184};    // its bottom (#3b7bb8)
+inline const QColor skyTop{177, 208, 251};   // top of the screens' blue gradient (#b1d0fb)
+inline const QColor skyBottom{59, 123, 184}; // its bottom (#3b7bb8)
 inline const QColor skyLight{114, 159, 207};
-inline const QColor skyMid{52, 101, 164};       // bus control screen
+inline const QColor skyMid{52, 101, 164}; // bus control screen
 inline const QColor skyDeep{32, 74, 135};
 inline const QColor night{20, 44, 82};
 
-inline const QColor aluminium1{238, 238, 236};  // panels and light captions
+inline const QColor aluminium1{238, 238, 236}; // panels and light captions
 inline const QColor aluminium2{211, 215, 207};
 inline const QColor aluminium3{186, 189, 182};
 inline const QColor aluminium4{136, 138, 133};
 inline const QColor aluminium5{85, 87, 83};
-inline const QColor ink{46, 52, 54};            // dark captions
+inline const QColor ink{46, 52, 54}; // dark captions
 
-inline const QColor butter{252, 233, 79};       // Home's touch button
+inline const QColor butter{252, 233, 79}; // Home's touch button
 inline const QColor butterMid{237, 212, 0};
 inline const QColor butterDark{196, 160, 0};
 inline const QColor orangeLight{252, 175, 62};

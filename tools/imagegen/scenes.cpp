@@ -20,8 +20,8 @@ struct Patch
 };
 
 // A gradient with patches, blurred hard: no edge is left to show when the picture is stretched.
-QImage softBackdrop(const QSize &size, const QColor &top, const QColor &bottom,
-                    const std::vector<Patch> &patches, int blur)
+QImage softBackdrop(const QSize &size, const QColor &top, const QColor &bottom, const std::vector<Patch> &patches,
+                    int blur)
 {
     QImage layer(size, QImage::Format_ARGB32_Premultiplied);
     const QRectF area(QPointF(0, 0), QSizeF(size));
@@ -38,8 +38,7 @@ QImage softBackdrop(const QSize &size, const QColor &top, const QColor &bottom,
     return Kit::blurred(layer, blur);
 }
 
-void drawInBox(QPainter &p, const QRectF &box,
-               const std::function<void(QPainter &, const QSizeF &)> &draw)
+void drawInBox(QPainter &p, const QRectF &box, const std::function<void(QPainter &, const QSizeF &)> &draw)
 {
     p.save();
     p.translate(box.topLeft());
@@ -89,8 +88,7 @@ void drawTouchTarget(QPainter &p, const QPointF &centre)
     const QPainterPath disc = Kit::circle(centre, 160);
     Kit::dropShadow(p, disc, 14, QPointF(0, 10), QColor(0, 0, 0, 120));
     const QRectF discBox = disc.boundingRect();
-    Kit::fillShape(p, disc, Kit::verticalGradient(discBox, skyTop, skyBottom),
-                   QPen(Kit::withAlpha(white, 235), 7));
+    Kit::fillShape(p, disc, Kit::verticalGradient(discBox, skyTop, skyBottom), QPen(Kit::withAlpha(white, 235), 7));
 
     p.save();
     Kit::mapDesignBox(p, discBox.adjusted(48, 36, -48, -60), QSizeF(100, 100));
@@ -107,7 +105,8 @@ void drawApplianceRow(QPainter &p, qreal centreY)
         std::function<void(QPainter &, const QSizeF &)> draw;
     };
     const std::vector<Entry> entries{
-        {QStringLiteral("空调"), {92, 62},
+        {QStringLiteral("空调"),
+         {92, 62},
          [](QPainter &q, const QSizeF &s) { drawAirConditioner(q, s, Backdrop::Blue); }},
         {QStringLiteral("电视"), {82, 66}, drawTelevision},
         {QStringLiteral("灯光"), {56, 62}, drawLightBulb},
@@ -118,13 +117,11 @@ void drawApplianceRow(QPainter &p, qreal centreY)
     const qreal firstX = 960 - spacing * (entries.size() - 1) / 2;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const QPointF centre(firstX + spacing * i, centreY);
-        Kit::fillShape(p, Kit::circle(centre, 60), Kit::withAlpha(white, 36),
-                       QPen(Kit::withAlpha(white, 90), 2));
+        Kit::fillShape(p, Kit::circle(centre, 60), Kit::withAlpha(white, 36), QPen(Kit::withAlpha(white, 90), 2));
         const QSizeF icon = entries[i].iconSize;
-        drawInBox(p, QRectF(centre - QPointF(icon.width() / 2, icon.height() / 2), icon),
-                  entries[i].draw);
-        Kit::drawRaisedCaption(p, QRectF(centre.x() - 80, centre.y() + 66, 160, 40),
-                               entries[i].caption, Kit::font(kaiFamily, 28), aluminium1);
+        drawInBox(p, QRectF(centre - QPointF(icon.width() / 2, icon.height() / 2), icon), entries[i].draw);
+        Kit::drawRaisedCaption(p, QRectF(centre.x() - 80, centre.y() + 66, 160, 40), entries[i].caption,
+                               Kit::font(kaiFamily, 28), aluminium1);
     }
 }
 
@@ -132,11 +129,12 @@ void drawApplianceRow(QPainter &p, qreal centreY)
 
 void drawStartPicture(QPainter &p, const QSizeF &size)
 {
-    p.drawImage(0, 0, softBackdrop(size.toSize(), QColor(46, 96, 160), QColor(16, 40, 80),
-                                   {{{0.5, 0.44}, 0.22, Kit::withAlpha(skyTop, 110)},
-                                    {{0.04, 0.02}, 0.2, Kit::withAlpha(skyLight, 70)},
-                                    {{0.98, 1.0}, 0.25, Kit::withAlpha(night, 140)}},
-                                   70));
+    p.drawImage(0, 0,
+                softBackdrop(size.toSize(), QColor(46, 96, 160), QColor(16, 40, 80),
+                             {{{0.5, 0.44}, 0.22, Kit::withAlpha(skyTop, 110)},
+                              {{0.04, 0.02}, 0.2, Kit::withAlpha(skyLight, 70)},
+                              {{0.98, 1.0}, 0.25, Kit::withAlpha(night, 140)}},
+                             70));
     Kit::mapDesignBox(p, Kit::area(size), QSizeF(1920, 1080));
 
     Kit::drawRaisedCaption(p, QRectF(0, 44, 1920, 100), QStringLiteral("房间设备控制面板"),
@@ -149,10 +147,10 @@ void drawStartPicture(QPainter &p, const QSizeF &size)
     // The touch area of the main window is x 301..1599, y 201..799: everything inviting a touch
     // stays inside it.
     drawTouchTarget(p, QPointF(960, 440));
-    Kit::drawRaisedCaption(p, QRectF(0, 694, 1920, 72), QStringLiteral("轻触进入"),
-                           Kit::font(kaiFamily, 60, true), white);
-    Kit::drawCaption(p, QRectF(0, 762, 1920, 32), QStringLiteral("Touch to enter"),
-                     Kit::font(sansFamily, 24), Kit::withAlpha(aluminium2, 200));
+    Kit::drawRaisedCaption(p, QRectF(0, 694, 1920, 72), QStringLiteral("轻触进入"), Kit::font(kaiFamily, 60, true),
+                           white);
+    Kit::drawCaption(p, QRectF(0, 762, 1920, 32), QStringLiteral("Touch to enter"), Kit::font(sansFamily, 24),
+                     Kit::withAlpha(aluminium2, 200));
 
     drawApplianceRow(p, 892);
 }
@@ -165,11 +163,10 @@ void drawEntrySlot(QPainter &p)
 {
     const QRectF button(1102, 515, 80, 44);
     const QRectF frame = button.adjusted(-14, -14, 14, 14);
-    Kit::fillShape(p, Kit::roundedRect(frame.adjusted(-6, -6, 6, 6), 24),
-                   Kit::withAlpha(butter, 60));
+    Kit::fillShape(p, Kit::roundedRect(frame.adjusted(-6, -6, 6, 6), 24), Kit::withAlpha(butter, 60));
     Kit::fillShape(p, Kit::roundedRect(frame, 18), aluminium1, QPen(butterDark, 4));
-    Kit::drawCaption(p, QRectF(button.center().x() - 70, frame.bottom() + 12, 140, 44),
-                     QStringLiteral("进入"), Kit::font(kaiFamily, 34, true), ink);
+    Kit::drawCaption(p, QRectF(button.center().x() - 70, frame.bottom() + 12, 140, 44), QStringLiteral("进入"),
+                     Kit::font(kaiFamily, 34, true), ink);
 
     // Chevrons lead from the controllers to the slot, brightening towards it.
     for (int i = 0; i < 3; ++i) {
@@ -196,10 +193,9 @@ void drawStateLegend(QPainter &p, const QPointF &topLeft)
                              {QStringLiteral("断线"), QColor(228, 134, 7)}};
     for (int i = 0; i < 4; ++i) {
         const QPointF at = topLeft + QPointF((i % 2) * 140, (i / 2) * 44);
-        Kit::fillShape(p, Kit::circle(at + QPointF(10, 0), 9), entries[i].colour,
-                       QPen(Kit::withAlpha(ink, 90), 1.5));
-        Kit::drawCaption(p, QRectF(at.x() + 28, at.y() - 20, 110, 40), entries[i].caption,
-                         Kit::font(kaiFamily, 26), aluminium5, Qt::AlignLeft | Qt::AlignVCenter);
+        Kit::fillShape(p, Kit::circle(at + QPointF(10, 0), 9), entries[i].colour, QPen(Kit::withAlpha(ink, 90), 1.5));
+        Kit::drawCaption(p, QRectF(at.x() + 28, at.y() - 20, 110, 40), entries[i].caption, Kit::font(kaiFamily, 26),
+                         aluminium5, Qt::AlignLeft | Qt::AlignVCenter);
     }
 }
 
@@ -208,14 +204,12 @@ void drawMasterControlCard(QPainter &p)
     const QRectF card(600, 290, 720, 500);
     const QPainterPath shape = Kit::roundedRect(card, 48);
     Kit::dropShadow(p, shape, 22, QPointF(0, 14), QColor(0, 0, 0, 130));
-    Kit::fillShape(p, shape, Kit::verticalGradient(card, white, aluminium1),
-                   QPen(Kit::withAlpha(white, 200), 3));
+    Kit::fillShape(p, shape, Kit::verticalGradient(card, white, aluminium1), QPen(Kit::withAlpha(white, 200), 3));
 
     Kit::drawCaption(p, QRectF(card.left(), 318, card.width(), 96), QStringLiteral("设备总控"),
                      Kit::font(kaiFamily, 76, true), ink);
-    Kit::drawCaption(p, QRectF(card.left(), 414, card.width(), 44),
-                     QStringLiteral("查看各房间控制器的状态"), Kit::font(kaiFamily, 30),
-                     aluminium5);
+    Kit::drawCaption(p, QRectF(card.left(), 414, card.width(), 44), QStringLiteral("查看各房间控制器的状态"),
+                     Kit::font(kaiFamily, 30), aluminium5);
     p.save();
     p.setPen(QPen(aluminium3, 2));
     p.drawLine(QPointF(660, 474), QPointF(1260, 474));
@@ -223,36 +217,34 @@ void drawMasterControlCard(QPainter &p)
 
     for (int row = 0; row < 2; ++row) {
         for (int column = 0; column < 2; ++column)
-            drawInBox(p, QRectF(668 + column * 118, 494 + row * 116, 112, 112),
-                      drawRoomController);
+            drawInBox(p, QRectF(668 + column * 118, 494 + row * 116, 112, 112), drawRoomController);
     }
     drawEntrySlot(p);
     drawStateLegend(p, QPointF(1004, 670));
-    Kit::drawCaption(p, QRectF(card.left(), 736, card.width(), 40),
-                     QStringLiteral("四路总线 · 每路四台控制器"), Kit::font(kaiFamily, 26),
-                     aluminium4);
+    Kit::drawCaption(p, QRectF(card.left(), 736, card.width(), 40), QStringLiteral("四路总线 · 每路四台控制器"),
+                     Kit::font(kaiFamily, 26), aluminium4);
 }
 
 } // namespace
 
 void drawHomeBackground(QPainter &p, const QSizeF &size)
 {
-    p.drawImage(0, 0, softBackdrop(size.toSize(), QColor(46, 96, 160), QColor(16, 40, 80),
-                                   {{{0.5, 0.5}, 0.3, Kit::withAlpha(skyTop, 80)},
-                                    {{0.06, 0.04}, 0.18, Kit::withAlpha(skyLight, 60)},
-                                    {{0.96, 0.98}, 0.22, Kit::withAlpha(night, 140)}},
-                                   70));
+    p.drawImage(0, 0,
+                softBackdrop(size.toSize(), QColor(46, 96, 160), QColor(16, 40, 80),
+                             {{{0.5, 0.5}, 0.3, Kit::withAlpha(skyTop, 80)},
+                              {{0.06, 0.04}, 0.18, Kit::withAlpha(skyLight, 60)},
+                              {{0.96, 0.98}, 0.22, Kit::withAlpha(night, 140)}},
+                             70));
     Kit::mapDesignBox(p, Kit::area(size), QSizeF(1920, 1080));
 
-    Kit::drawRaisedCaption(p, QRectF(80, 50, 800, 90), QStringLiteral("主页"),
-                           Kit::font(kaiFamily, 64, true), white, Qt::AlignLeft | Qt::AlignVCenter);
-    Kit::drawCaption(p, QRectF(84, 140, 800, 44), QStringLiteral("请选择功能"),
-                     Kit::font(kaiFamily, 30), aluminium2, Qt::AlignLeft | Qt::AlignVCenter);
+    Kit::drawRaisedCaption(p, QRectF(80, 50, 800, 90), QStringLiteral("主页"), Kit::font(kaiFamily, 64, true), white,
+                           Qt::AlignLeft | Qt::AlignVCenter);
+    Kit::drawCaption(p, QRectF(84, 140, 800, 44), QStringLiteral("请选择功能"), Kit::font(kaiFamily, 30), aluminium2,
+                     Qt::AlignLeft | Qt::AlignVCenter);
     drawMasterControlCard(p);
     // Home's return button lies at (1770, 930, 146, 146).
-    Kit::drawRaisedCaption(p, QRectF(1560, 975, 190, 56), QStringLiteral("返回"),
-                           Kit::font(kaiFamily, 38), Kit::withAlpha(aluminium1, 230),
-                           Qt::AlignRight | Qt::AlignVCenter);
+    Kit::drawRaisedCaption(p, QRectF(1560, 975, 190, 56), QStringLiteral("返回"), Kit::font(kaiFamily, 38),
+                           Kit::withAlpha(aluminium1, 230), Qt::AlignRight | Qt::AlignVCenter);
 }
 
 void drawRoomBackground(QPainter &p, const QSizeF &size)

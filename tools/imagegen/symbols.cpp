@@ -25,14 +25,12 @@ QPainterPath line(const QPointF &from, const QPointF &to)
 }
 
 // Rays around a centre, from inner to outer radius, the first one at startDegrees.
-QPainterPath rays(const QPointF &centre, int count, qreal inner, qreal outer, qreal width,
-                  qreal startDegrees = 0)
+QPainterPath rays(const QPointF &centre, int count, qreal inner, qreal outer, qreal width, qreal startDegrees = 0)
 {
     QPainterPath result;
     for (int i = 0; i < count; ++i) {
         const qreal angle = startDegrees + 360.0 * i / count;
-        result = result.united(
-            Kit::strokeShape(line(polar(centre, inner, angle), polar(centre, outer, angle)), width));
+        result = result.united(Kit::strokeShape(line(polar(centre, inner, angle), polar(centre, outer, angle)), width));
     }
     return result;
 }
@@ -44,8 +42,7 @@ QPainterPath drop(const QPointF &tip, qreal h)
     const QPointF centre(tip.x(), tip.y() + h - r);
     QPainterPath path;
     path.moveTo(tip);
-    path.cubicTo(tip + QPointF(r * 0.35, h * 0.28), centre + QPointF(r, -r * 0.45),
-                 centre + QPointF(r, 0));
+    path.cubicTo(tip + QPointF(r * 0.35, h * 0.28), centre + QPointF(r, -r * 0.45), centre + QPointF(r, 0));
     path.arcTo(QRectF(centre - QPointF(r, r), QSizeF(2 * r, 2 * r)), 0, -180);
     path.cubicTo(centre + QPointF(-r, -r * 0.45), tip + QPointF(-r * 0.35, h * 0.28), tip);
     path.closeSubpath();
@@ -56,11 +53,10 @@ QPainterPath fanBlades(const QPointF &centre, qreal radius)
 {
     QPainterPath blade;
     blade.moveTo(centre);
-    blade.cubicTo(centre + QPointF(radius * 0.55, -radius * 0.15),
-                  centre + QPointF(radius * 1.05, -radius * 0.55),
+    blade.cubicTo(centre + QPointF(radius * 0.55, -radius * 0.15), centre + QPointF(radius * 1.05, -radius * 0.55),
                   centre + QPointF(radius * 0.55, -radius * 0.95));
-    blade.cubicTo(centre + QPointF(radius * 0.2, -radius * 1.1),
-                  centre + QPointF(-radius * 0.2, -radius * 0.6), centre);
+    blade.cubicTo(centre + QPointF(radius * 0.2, -radius * 1.1), centre + QPointF(-radius * 0.2, -radius * 0.6),
+                  centre);
     blade.closeSubpath();
     QPainterPath blades;
     for (int i = 0; i < 3; ++i) {
@@ -150,8 +146,8 @@ void drawVolume(QPainter &p, const QSizeF &size)
 {
     Kit::mapDesignBox(p, Kit::area(size), QSizeF(73, 58));
     QPainterPath speaker;
-    speaker.addPolygon(QPolygonF({QPointF(8, 22), QPointF(18, 22), QPointF(32, 10),
-                                  QPointF(32, 48), QPointF(18, 36), QPointF(8, 36)}));
+    speaker.addPolygon(QPolygonF(
+        {QPointF(8, 22), QPointF(18, 22), QPointF(32, 10), QPointF(32, 48), QPointF(18, 36), QPointF(8, 36)}));
     speaker.closeSubpath();
     QPainterPath glyph = Kit::softPolygon(speaker.toFillPolygon(), 1.5);
     const QPointF mouth(32, 29);
@@ -174,9 +170,8 @@ void drawBrightness(QPainter &p, const QSizeF &size)
     half.moveTo(centre + QPointF(0, -13));
     half.arcTo(QRectF(centre - QPointF(13, 13), QSizeF(26, 26)), 90, 180);
     half.closeSubpath();
-    const QPainterPath glyph = Kit::strokeShape(Kit::circle(centre, 13), 4.5)
-                                   .united(half)
-                                   .united(rays(centre, 8, 21, 30, 5));
+    const QPainterPath
+        glyph = Kit::strokeShape(Kit::circle(centre, 13), 4.5).united(half).united(rays(centre, 8, 21, 30, 5));
     Kit::drawGlyph(p, glyph, white);
 }
 
@@ -189,9 +184,7 @@ void drawWeatherSun(QPainter &p, const QSizeF &size)
     for (int i = 0; i < 12; ++i) {
         const qreal angle = 30.0 * i;
         spikes = spikes.united(Kit::softPolygon(
-            QPolygonF({polar(centre, 42, angle), polar(centre, 28, angle - 8),
-                       polar(centre, 28, angle + 8)}),
-            1.5));
+            QPolygonF({polar(centre, 42, angle), polar(centre, 28, angle - 8), polar(centre, 28, angle + 8)}), 1.5));
     }
     Kit::drawGlyph(p, spikes, orangeLight);
     const QPainterPath core = Kit::circle(centre, 24);

@@ -47,8 +47,7 @@ void ControllerSim::connectBus(int channel)
             [this, channel](const QByteArray &bytes) { m_log->junk(channel, bytes); });
     connect(bus, &SimBus::collided, this,
             [this, channel](const QByteArray &bytes) { m_log->collision(channel, bytes); });
-    connect(bus, &SimBus::transmit, this,
-            [this, channel](const QByteArray &bytes) { m_log->sent(channel, bytes); });
+    connect(bus, &SimBus::transmit, this, [this, channel](const QByteArray &bytes) { m_log->sent(channel, bytes); });
 }
 
 void ControllerSim::setHalfDuplex(int turnaroundMs)

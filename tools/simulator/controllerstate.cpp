@@ -61,24 +61,36 @@ const std::vector<NamedField> &fieldTable()
 int onOffOffset(quint8 code)
 {
     switch (code) {
-    case 4: return CurtainOn;
-    case 5: return TvOn;
-    case 6: return AirOn;
-    case 7: return WindOn;
-    case 8: return LightbeltOn;
-    case 9: return SpotOn;
-    case 10: return MainOn;
-    default: return -1;
+    case 4:
+        return CurtainOn;
+    case 5:
+        return TvOn;
+    case 6:
+        return AirOn;
+    case 7:
+        return WindOn;
+    case 8:
+        return LightbeltOn;
+    case 9:
+        return SpotOn;
+    case 10:
+        return MainOn;
+    default:
+        return -1;
     }
 }
 
 int brightnessOffset(quint8 code)
 {
     switch (code) {
-    case 8: return LightbeltBright;
-    case 9: return SpotBright;
-    case 10: return MainBright;
-    default: return -1;
+    case 8:
+        return LightbeltBright;
+    case 9:
+        return SpotBright;
+    case 10:
+        return MainBright;
+    default:
+        return -1;
     }
 }
 

@@ -22,8 +22,8 @@ public:
     // A named field: a data byte, or one half of the packed air-conditioner byte.
     struct Field
     {
-        int offset = -1;     // into the data bytes; reply byte = offset + 3
-        quint8 mask = 0xFF;  // bits of the byte the field occupies
+        int offset = -1;    // into the data bytes; reply byte = offset + 3
+        quint8 mask = 0xFF; // bits of the byte the field occupies
         int shift = 0;
     };
     static std::optional<Field> field(const QString &name);

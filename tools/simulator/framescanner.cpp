@@ -10,7 +10,7 @@ constexpr char Start = char(0xAA);
 constexpr int PollPattern[] = {0xAA, 0x43, 0x58, -1, 0xFF};
 constexpr int CommandPattern[] = {0xAA, -1, -1, -1, -1, 0x00, 0xFF};
 
-template<int N>
+template <int N>
 bool prefixFits(const QByteArray &buffer, int start, const int (&pattern)[N], int available)
 {
     for (int i = 0; i < std::min(N, available); ++i) {
@@ -75,8 +75,7 @@ FrameScanner::Candidate FrameScanner::matchCommandAt(int start) const
     const int available = m_buffer.size() - start;
     if (!prefixFits(m_buffer, start, CommandPattern, available))
         return {Match::None};
-    return {available >= CommandSize ? Match::Complete : Match::Incomplete, ScannedFrame::Command,
-            CommandSize};
+    return {available >= CommandSize ? Match::Complete : Match::Incomplete, ScannedFrame::Command, CommandSize};
 }
 
 int FrameScanner::laterCompleteFrameStart() const

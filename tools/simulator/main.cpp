@@ -37,24 +37,21 @@ void quitOnSignals(QCoreApplication &app)
 
 void describeOptions(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Simulated appliance controllers on four pseudo-terminals, one per bus.\n"
-        "Prints \"ch<c> <path>\" per bus, then logs every frame."));
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated appliance controllers on four pseudo-terminals, one per bus.\n"
+                       "Prints \"ch<c> <path>\" per bus, then logs every frame."));
     parser.addHelpOption();
     parser.addOptions({
         {QStringLiteral("scenario"), QStringLiteral("Scenario file."), QStringLiteral("file")},
         {QStringLiteral("controller"),
          QStringLiteral("A scenario controller line without its keyword, e.g. \"0 1 behaviour=short\"."),
          QStringLiteral("line")},
-        {QStringLiteral("at"),
-         QStringLiteral("A scenario at line without its keyword, e.g. \"20 0 1 alarm=0x80\"."),
+        {QStringLiteral("at"), QStringLiteral("A scenario at line without its keyword, e.g. \"20 0 1 alarm=0x80\"."),
          QStringLiteral("line")},
-        {QStringLiteral("seed"), QStringLiteral("Seed of the random behaviours (default 1)."),
-         QStringLiteral("n")},
+        {QStringLiteral("seed"), QStringLiteral("Seed of the random behaviours (default 1)."), QStringLiteral("n")},
         {QStringLiteral("links"), QStringLiteral("Create ttyS2, ttyS4, ttyS5, ttyS7 links in dir."),
          QStringLiteral("dir")},
-        {QStringLiteral("log"), QStringLiteral("Frame log file instead of stdout."),
-         QStringLiteral("file")},
+        {QStringLiteral("log"), QStringLiteral("Frame log file instead of stdout."), QStringLiteral("file")},
         {QStringLiteral("half-duplex"),
          QStringLiteral("Shared half-duplex lines: replies take their 9600-baud time, and panel bytes "
                         "that meet one garble both.")},

@@ -35,8 +35,8 @@ QVector<ReplyChunk> ReplyPlanner::plan(const ControllerState &controller, quint8
     return planFor(controller.behaviour(), controller, index, false);
 }
 
-QVector<ReplyChunk> ReplyPlanner::planFor(Behaviour behaviour, const ControllerState &controller,
-                                          quint8 index, bool randomised)
+QVector<ReplyChunk> ReplyPlanner::planFor(Behaviour behaviour, const ControllerState &controller, quint8 index,
+                                          bool randomised)
 {
     const QByteArray full = controller.fullReply(index);
     switch (behaviour) {

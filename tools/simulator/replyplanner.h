@@ -20,7 +20,10 @@ struct ReplyChunk
 class ReplyPlanner
 {
 public:
-    explicit ReplyPlanner(quint32 seed = 1) : m_random(seed) {}
+    explicit ReplyPlanner(quint32 seed = 1)
+        : m_random(seed)
+    {
+    }
 
     QVector<ReplyChunk> plan(const ControllerState &controller, quint8 index);
 
@@ -32,8 +35,7 @@ public:
 private:
     Behaviour pickForRandom();
     QByteArray randomBytes(int count);
-    QVector<ReplyChunk> planFor(Behaviour behaviour, const ControllerState &controller,
-                                quint8 index, bool randomised);
+    QVector<ReplyChunk> planFor(Behaviour behaviour, const ControllerState &controller, quint8 index, bool randomised);
 
     QRandomGenerator m_random;
 };

@@ -6,9 +6,9 @@
 struct ScannedFrame
 {
     enum Kind {
-        Poll,     // AA 43 58 addr FF
-        Command,  // AA idx code sw val 00 FF
-        Junk,     // bytes that belong to no frame
+        Poll,    // AA 43 58 addr FF
+        Command, // AA idx code sw val 00 FF
+        Junk,    // bytes that belong to no frame
     };
 
     Kind kind = Junk;

@@ -94,8 +94,7 @@ bool Scenario::addWords(QStringList words, QString *error)
     return false;
 }
 
-std::optional<Scenario::Entry> Scenario::parseEntry(const QStringList &words, double atSeconds,
-                                                    QString *error) const
+std::optional<Scenario::Entry> Scenario::parseEntry(const QStringList &words, double atSeconds, QString *error) const
 {
     if (words.size() < 2) {
         *error = QStringLiteral("expected <channel> <index> [key=value ...]");
@@ -104,8 +103,7 @@ std::optional<Scenario::Entry> Scenario::parseEntry(const QStringList &words, do
     const auto channel = parseSlot(words.at(0), Channels);
     const auto index = parseSlot(words.at(1), ControllersPerChannel);
     if (!channel || !index) {
-        *error = QStringLiteral("channel and index run from 0 to 3, got \"%1 %2\"")
-                     .arg(words.at(0), words.at(1));
+        *error = QStringLiteral("channel and index run from 0 to 3, got \"%1 %2\"").arg(words.at(0), words.at(1));
         return std::nullopt;
     }
     const auto patch = ControllerPatch::parse(words.mid(2), error);
