@@ -1,3 +1,4 @@
+#include "app/alarmjournal.h"
 #include "app/cleanstop.h"
 #include "app/mainwindow.h"
 #include "app/servicenotifier.h"
@@ -16,10 +17,14 @@ int main(int argc, char **argv)
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QApplication app(argc, argv);
     CleanStop cleanStop;
+    AlarmJournal alarmJournal;
     MainWindow::getInstance()->show();
-    // Without a local broker the panel is what it always was.
-    if (RemoteSettings::isWanted())
-        (new RemoteLink(RemoteSettings::socketPath(), RemoteSettings::panelId(), MainWindow::getInstance()))->start();
+    // Without a local broker the panel is what it always was; the link keeps trying quietly.
+    if (RemoteSettings::isWanted()) {
+        const QString panelId = RemoteSettings::panelId();
+        qInfo("remote link: panel id %s, broker %s", qPrintable(panelId), qPrintable(RemoteSettings::socketPath()));
+        (new RemoteLink(RemoteSettings::socketPath(), panelId, MainWindow::getInstance()))->start();
+    }
     // The buses are polled from start-up, whatever is on the screen: the bus control screen owns the
     // poll cycle, so it is made now, hidden. The watchdog vouches for that cycle.
     ServiceNotifier notifier;

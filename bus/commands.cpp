@@ -164,8 +164,10 @@ CommandResult Commands::sendSwitch(int tongdao, int index, int code, bool on)
     SentCommand command = switchCommand(index, tongdao, code);
     command.frame = Wire::toBytes(frames[tongdao]);
     const CommandResult result = write(tongdao, "sendLightOpen");
-    if (!isRefused(result))
+    if (!isRefused(result)) {
         settle(command, on ? 1 : 0, 0);
+        announceApplied(index, tongdao, code);
+    }
     return result;
 }
 
@@ -177,9 +179,17 @@ CommandResult Commands::sendValue(int tongdao, int index, int code, int value)
     SentCommand command = valueCommand(index, tongdao, code);
     command.frame = Wire::toBytes(frames[tongdao]);
     const CommandResult result = write(tongdao, "sendLight");
-    if (!isRefused(result))
+    if (!isRefused(result)) {
         settle(command, code == Wire::ClearAlarms ? 0 : static_cast<unsigned char>(value), value);
+        announceApplied(index, tongdao, code);
+    }
     return result;
+}
+
+void Commands::announceApplied(int index, int tongdao, int code)
+{
+    if (isController(index, tongdao))
+        emit applied(index, tongdao, code);
 }
 
 // Nothing when the command may go. A controller judged disconnected gets nothing until it answers

@@ -48,6 +48,9 @@ public:
     void reset();
 
 signals:
+    // A command was not refused and shows as done in the controller's tables; `code` says which
+    // (Wire::ClearAlarms for the alarms acknowledged). Emitted before sendSwitch/sendValue return.
+    void applied(int index, int tongdao, int code);
     // A command shown as done never reached the line; the tables are back as before it.
     void dropped(int index, int tongdao);
 
@@ -56,6 +59,7 @@ private:
 
     std::optional<CommandResult> refusal(int tongdao, int index, const char *name) const;
     CommandResult write(int tongdao, const char *name);
+    void announceApplied(int index, int tongdao, int code);
     void takeBackDropped(QSerialPort *port, const QVector<QByteArray> &droppedFrames);
 
     Wire::CommandFrame frames[ChannelCount];

@@ -6,6 +6,14 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/panel.service DESTINATION lib/systemd/sy
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/panel-sysusers.conf DESTINATION lib/sysusers.d RENAME panel.conf)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/70-panel-framebuffer.rules DESTINATION lib/udev/rules.d)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md DESTINATION share/doc/panel)
+# The local broker's listener for the panel and the folder of its socket, both conffiles (see
+# conffiles): they stay with a removed package and go when it is purged, together. Only
+# mosquitto.service reads them; without the broker they are inert.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/mosquitto/panel-listener.conf DESTINATION /etc/mosquitto/conf.d
+        RENAME panel.conf)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/mosquitto/mosquitto-dropin.conf
+        DESTINATION /etc/systemd/system/mosquitto.service.d RENAME panel.conf)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/mosquitto/panel-bridge.conf DESTINATION share/doc/panel/examples)
 
 # dpkg would name the build machine's architecture, which is wrong for the cross build.
 function(panel_debian_architecture out)
@@ -53,10 +61,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${PANEL_DEBIAN_ARCH})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${PANEL_DEBIAN_DEPENDS_TEXT}")
+# The broker the remote link talks to; the panel works as well without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mosquitto")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_LIST_DIR}/postinst
     ${CMAKE_CURRENT_LIST_DIR}/prerm
     ${CMAKE_CURRENT_LIST_DIR}/postrm
+    ${CMAKE_CURRENT_LIST_DIR}/conffiles
 )
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)

@@ -16,6 +16,8 @@
 
 namespace {
 constexpr int KeepAliveSeconds = 30;
+// How often the library's housekeeping (the ping within the keep-alive) runs while connected.
+constexpr int HousekeepingMs = 5000;
 constexpr int FirstReconnectDelayMs = 1000;
 constexpr int LastReconnectDelayMs = 30000;
 constexpr int DiscoverySpreadMs = 5000;
@@ -82,7 +84,7 @@ RemoteLink::RemoteLink(const QString &socketPath, const QString &panelId, QObjec
 
     reconnectTimer->setSingleShot(true);
     connect(reconnectTimer, &QTimer::timeout, this, &RemoteLink::tryConnect);
-    keepAliveTimer->setInterval(1000);
+    keepAliveTimer->setInterval(HousekeepingMs);
     connect(keepAliveTimer, &QTimer::timeout, this, &RemoteLink::keepAlive);
     discoveryTimer->setSingleShot(true);
     connect(discoveryTimer, &QTimer::timeout, this, [this] {
@@ -94,6 +96,9 @@ RemoteLink::RemoteLink(const QString &socketPath, const QString &panelId, QObjec
     const ControllerStates *states = ControllerStates::instance();
     connect(states, &ControllerStates::controllerChanged, this, &RemoteLink::publishController);
     connect(states, &ControllerStates::recordReported, this, &RemoteLink::publishController);
+    // A command shows as done at once, from a touch or from here; the next reply says what came of it.
+    connect(Commands::instance(), &Commands::applied, this,
+            [this](int index, int tongdao) { publishController(index, tongdao); });
     connect(Commands::instance(), &Commands::dropped, this, &RemoteLink::publishController);
 }
 
@@ -106,7 +111,6 @@ RemoteLink::~RemoteLink()
 void RemoteLink::start()
 {
     reconnectDelayMs = FirstReconnectDelayMs;
-    keepAliveTimer->start();
     tryConnect();
 }
 
@@ -213,6 +217,7 @@ void RemoteLink::handleConnected()
 {
     reconnectDelayMs = FirstReconnectDelayMs;
     connected = true;
+    keepAliveTimer->start();
     published.clear();
     publish(names.status(), Online);
     subscribe();
@@ -223,6 +228,7 @@ void RemoteLink::handleConnected()
 void RemoteLink::handleLost()
 {
     forgetSocket();
+    keepAliveTimer->stop();
     if (connected) {
         qWarning("remote link: lost the broker at %s", qPrintable(brokerSocket));
         connected = false;
@@ -358,8 +364,6 @@ void RemoteLink::execute(const RemoteCommand &command)
     if (isRefused(result))
         ++counted.refused;
     publishResult(command, resultName(result));
-    // The tables show a command that went as done; the sender sees that, or that nothing changed.
-    publishController(command.index, command.tongdao);
 }
 
 bool RemoteLink::withinRate(int tongdao, int index)

@@ -2,7 +2,6 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QFileInfo>
 #include <QMessageAuthenticationCode>
 #include <QRegularExpression>
 
@@ -21,7 +20,7 @@ QString socketPath()
 
 bool isWanted()
 {
-    return !qEnvironmentVariableIsEmpty(SocketVariable) || QFileInfo::exists(socketPath());
+    return !qEnvironmentVariableIsSet(SocketVariable) || !qEnvironmentVariableIsEmpty(SocketVariable);
 }
 
 QString idFromMachineId(const QByteArray &machineId)

@@ -12,7 +12,8 @@
 namespace RemoteSettings {
 
 QString socketPath();
-// Only with a broker configured for it: an explicit socket, or the default one present.
+// Unless PANEL_MQTT_SOCKET is set empty. A broker that is absent costs a quiet retry now and then,
+// and one installed or started later is found without restarting the panel.
 bool isWanted();
 QString panelId();
 // Twelve hex digits keyed from the machine id: the machine id itself is not to be published.

@@ -90,6 +90,7 @@ Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
     connect(ControllerStates::instance(), &ControllerStates::changed, this, &Devices::showOtherAlarms);
     connect(ControllerStates::instance(), &ControllerStates::controllerChanged, this, &Devices::followLatchedAlarm);
     connect(ControllerStates::instance(), &ControllerStates::recordReported, this, &Devices::controllerReported);
+    connect(Commands::instance(), &Commands::applied, this, &Devices::commandApplied);
     connect(Commands::instance(), &Commands::dropped, this, &Devices::commandDropped);
     showOtherAlarms();
 }
@@ -309,6 +310,12 @@ void Devices::controllerReported(int index, int tongdao)
         return;
     instance->reloadTiles(AllTiles);
     updateAllSubDevs();
+}
+
+void Devices::commandApplied(int index, int tongdao)
+{
+    if (isShown(index, tongdao))
+        ShownController(index, tongdao).showRecordChanged(ShownController::screenSending());
 }
 
 void Devices::commandDropped(int index, int tongdao)

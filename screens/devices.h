@@ -61,6 +61,9 @@ public:
     // An accepted full reply of a controller: the tiles and open appliance screens follow its record
     // when it is the one shown; any other controller changes nothing visible here.
     static void controllerReported(int index, int tongdao);
+    // A command for the shown controller went, from a touch or from the remote link: the tiles and
+    // open appliance screens follow the record, but for the screen whose touch sent it.
+    static void commandApplied(int index, int tongdao);
     // A command for the controller that was shown as done never reached the line, and the tables
     // are back as before it: the shown controller's switches follow them, and the person is told.
     static void commandDropped(int index, int tongdao);

@@ -4,6 +4,12 @@
 #include "screens/devices.h"
 #include "screens/shared/commandnotice.h"
 
+#include <QScopedValueRollback>
+
+namespace {
+const QWidget *sendingScreen = nullptr;
+}
+
 ShownController ShownController::current()
 {
     return {Devices::getIndex(), Devices::getTongdao()};
@@ -18,6 +24,7 @@ CommandResult ShownController::switchAppliance(int code, bool on, QWidget *scree
 {
     if (!isValid())
         return CommandResult::NoController;
+    const QScopedValueRollback<const QWidget *> sending(sendingScreen, screen);
     return settle(Commands::instance()->sendSwitch(m_tongdao, m_index, code, on), screen);
 }
 
@@ -25,15 +32,15 @@ CommandResult ShownController::setValue(int code, int value, QWidget *screen) co
 {
     if (!isValid())
         return CommandResult::NoController;
+    const QScopedValueRollback<const QWidget *> sending(sendingScreen, screen);
     return settle(Commands::instance()->sendValue(m_tongdao, m_index, code, value), screen);
 }
 
+// What was not refused the screens already show: Devices follows Commands::applied.
 CommandResult ShownController::settle(CommandResult result, QWidget *screen) const
 {
     if (isRefused(result))
         showCommandNotSent(screen, m_tongdao, m_index);
-    else
-        showRecordChanged(screen);
     return result;
 }
 
@@ -41,4 +48,9 @@ void ShownController::showRecordChanged(const QWidget *changedBy) const
 {
     Devices::updateItems_sub(m_index, m_tongdao, Devices::AllTiles);
     Devices::updateAllSubDevs(changedBy);
+}
+
+const QWidget *ShownController::screenSending()
+{
+    return sendingScreen;
 }

@@ -39,6 +39,10 @@ public:
     // change of the record.
     void showRecordChanged(const QWidget *changedBy) const;
 
+    // The screen whose touch is sending a command at this moment; nullptr for a command from
+    // elsewhere (the remote link), which every screen follows.
+    static const QWidget *screenSending();
+
 private:
     CommandResult settle(CommandResult result, QWidget *screen) const;
 

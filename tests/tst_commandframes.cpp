@@ -1,3 +1,4 @@
+#include "app/alarmjournal.h"
 #include "app/mainwindow.h"
 #include "bus/controllerstates.h"
 #include "bus/devicetables.h"
@@ -28,6 +29,7 @@ private slots:
     void valueCommand();
     void commandKeepsOtherChannelsFrames();
     void commandShowsInTheRecordUnlessRefused();
+    void alarmHistoryGoesToTheJournal();
     void channelOutsideRangeSendsNothing_data();
     void channelOutsideRangeSendsNothing();
     void getComMapsChannels_data();
@@ -159,8 +161,10 @@ void TestCommandFrames::commandKeepsOtherChannelsFrames()
 void TestCommandFrames::commandShowsInTheRecordUnlessRefused()
 {
     resetDeviceTables();
+    QSignalSpy applied(Commands::instance(), &Commands::applied);
     QCOMPARE(Commands::instance()->sendSwitch(1, 2, Wire::Fan, true), CommandResult::Sent);
     QCOMPARE(smallDevInfos[1][2].windOn, 1);
+    QCOMPARE(applied.takeFirst(), (QVariantList{2, 1, int(Wire::Fan)}));
     QCOMPARE(buses.channel(1).read(Wire::CommandFrameSize).toHex(' '), QByteArray("aa 02 07 01 00 00 ff"));
 
     ControllerStates::instance()->markSilent(2, 1);
@@ -170,6 +174,38 @@ void TestCommandFrames::commandShowsInTheRecordUnlessRefused()
     QCOMPARE(smallDevInfos[1][2].mainBright, 0);
     QCOMPARE(othersReceived(-1), QByteArray());
     QCOMPARE(MessageLog::matching(QStringLiteral("~~~sendLight")).size(), 1);
+    QCOMPARE(applied.size(), 0);
+    resetDeviceTables();
+}
+
+// Raised and cleared as the controller reports them, one entry per kind; acknowledged when the
+// clear command goes; silence is no clearing.
+void TestCommandFrames::alarmHistoryGoesToTheJournal()
+{
+    resetDeviceTables();
+    QStringList entries;
+    AlarmJournal journal(nullptr, [&entries](const AlarmJournal::Entry &entry) {
+        entries.append(QString::fromUtf8(entry.join('|')));
+    });
+    ControllerStates *states = ControllerStates::instance();
+
+    states->report(2, 1, AlarmSmoke | AlarmGas);
+    QCOMPARE(
+        entries,
+        (QStringList{"MESSAGE=alarm raised: bus 2, Control - 2, smoke|PRIORITY=2|PANEL_ALARM_EVENT=raised|PANEL_BUS=2|"
+                     "PANEL_CONTROLLER=2|PANEL_ROOM=Control - 2|PANEL_ALARM_KIND=smoke",
+                     "MESSAGE=alarm raised: bus 2, Control - 2, gas|PRIORITY=2|PANEL_ALARM_EVENT=raised|PANEL_BUS=2|"
+                     "PANEL_CONTROLLER=2|PANEL_ROOM=Control - 2|PANEL_ALARM_KIND=gas"}));
+    entries.clear();
+
+    QCOMPARE(Commands::instance()->sendValue(1, 2, Wire::ClearAlarms, 0), CommandResult::Sent);
+    QCOMPARE(entries.size(), 2);
+    QVERIFY(entries.at(0).contains("PANEL_ALARM_EVENT=acknowledged"));
+    states->markSilent(2, 1);
+    states->report(2, 1, AlarmGas);
+    QCOMPARE(entries.size(), 3);
+    QVERIFY(entries.at(2).startsWith("MESSAGE=alarm cleared: bus 2, Control - 2, smoke|PRIORITY=5"));
+    states->reset();
     resetDeviceTables();
 }
 

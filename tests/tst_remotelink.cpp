@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "bus/controllerstates.h"
 #include "remote/remotelink.h"
+#include "screens/devices.h"
 
 #include "busterminals.h"
 #include "mqttbroker.h"
@@ -10,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QtTest>
 
 // The remote link against a broker of the test's own, with the buses on pseudo-terminals. The
@@ -127,13 +129,23 @@ void TestRemoteLink::silentAddressIsNoDevice()
     QCOMPARE(broker.retained(QStringLiteral("homeassistant/device/test_c0d0/config")), QByteArray());
 }
 
+// A command from the broker shows on the dashboard as a touch would, and a touch reaches the
+// broker at once, not with the controller's next full reply.
 void TestRemoteLink::commandReachesTheBus()
 {
+    Devices::createScreens();
+    Devices::openController(Controller, Bus);
+    const auto *fanSwitch = Devices::getInstance(Controller, Bus, false)->findChild<QPushButton *>("btn_wind_onoff");
+    const QString fanState = QStringLiteral("panel/test/1/2/fan/state");
     buses.discardPending();
     QVERIFY(broker.publish(FanCommand, "ON"));
 
     QCOMPARE(buses.read(Bus, Wire::CommandFrameSize).toHex(' '), QByteArray("aa 02 07 01 00 00 ff"));
-    QTRY_COMPARE(broker.retained(QStringLiteral("panel/test/1/2/fan/state")), QByteArray("ON"));
+    QTRY_COMPARE(broker.retained(fanState), QByteArray("ON"));
+    QVERIFY(fanSwitch->isChecked());
+
+    QCOMPARE(ShownController::current().switchAppliance(Wire::Fan, false, nullptr), CommandResult::Sent);
+    QTRY_COMPARE(broker.retained(fanState), QByteArray("OFF"));
 }
 
 void TestRemoteLink::retainedCommandIsDropped()

@@ -34,7 +34,9 @@ contents=$(dpkg-deb -c "$deb")
 echo "$contents"
 
 step "check the package"
-for path in ./usr/bin/panel ./usr/lib/systemd/system/panel.service ./usr/lib/sysusers.d/panel.conf; do
+broker_files=(./etc/mosquitto/conf.d/panel.conf ./etc/systemd/system/mosquitto.service.d/panel.conf)
+for path in ./usr/bin/panel ./usr/lib/systemd/system/panel.service ./usr/lib/sysusers.d/panel.conf \
+    "${broker_files[@]}" ./usr/share/doc/panel/examples/panel-bridge.conf; do
     grep -q " $path\$" <<<"$contents" || fail "$path is missing from the package"
 done
 [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "wrong architecture"
@@ -44,7 +46,12 @@ required=(libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5 libmosquitto1
 for package in "${required[@]}"; do
     grep -Eq "(^|[ ,|])$package( |,|\$)" <<<"$depends" || fail "Depends lacks $package"
 done
-echo "contents, architecture and dependencies as expected"
+dpkg-deb -f "$deb" Recommends | grep -Eq '(^|[ ,])mosquitto( |,|$)' || fail "Recommends lacks mosquitto"
+conffiles=$(dpkg-deb --ctrl-tarfile "$deb" | tar -xOf - ./conffiles)
+for path in "${broker_files[@]}"; do
+    grep -qx "${path#.}" <<<"$conffiles" || fail "${path#.} is not a conffile"
+done
+echo "contents, architecture, dependencies and conffiles as expected"
 
 step "install into a throw-away root"
 root=$(mktemp -d "${TMPDIR:-/tmp}/panel-root.XXXXXX")
@@ -70,12 +77,12 @@ dpkg --root="$root" --force-script-chrootless -i "$deb"
 step "check the installed package"
 [ -x "$root/usr/bin/panel" ] || fail "panel not installed"
 grep -q '^panel:' "$root/etc/passwd" || fail "user panel not created"
-for group in dialout video input; do
+for group in dialout video input panel-mqtt; do
     grep -Eq "^$group:[^:]*:[^:]*:(.*,)?panel(,|\$)" "$root/etc/group" || fail "panel is not in $group"
 done
 [ -L "$root/etc/systemd/system/multi-user.target.wants/panel.service" ] || fail "panel.service not enabled"
 grep '^panel:' "$root/etc/passwd"
-grep -E "^(dialout|video|input):" "$root/etc/group"
+grep -E "^(dialout|video|input|panel-mqtt):" "$root/etc/group"
 echo "user, groups and boot link in place"
 
 step "systemd-analyze verify panel.service"
@@ -92,6 +99,9 @@ step "remove, install again, upgrade in the throw-away root"
 # As debhelper's scripts behave: enabled on every installation unless the administrator disabled it.
 links() { find "$root/etc/systemd/system" -name panel.service -type l -path '*.wants/*' | sort; }
 dpkg --root="$root" --force-script-chrootless -r panel
+for path in "${broker_files[@]}"; do
+    [ -f "$root/${path#./}" ] || fail "removing took the conffile ${path#.}"
+done
 dpkg --root="$root" --force-script-chrootless -i "$deb"
 [ -L "$root/etc/systemd/system/multi-user.target.wants/panel.service" ] || fail "not enabled when installed again"
 [ ! -e "$root/etc/systemd/system/panel.service" ] || fail "still masked when installed again"
@@ -113,7 +123,8 @@ echo "enabled when installed again, left disabled over an upgrade when disabled 
 step "purge from the throw-away root"
 dpkg --root="$root" --force-script-chrootless -P panel
 [ ! -e "$root/usr/bin/panel" ] || fail "panel left behind"
-left=$(find "$root/etc/systemd" "$root/var/lib/systemd" "$root/var/cache" -name '*panel*' 2>/dev/null || true)
+left=$(find "$root/etc/systemd" "$root/etc/mosquitto" "$root/var/lib/systemd" "$root/var/cache" -name '*panel*' \
+    2>/dev/null || true)
 [ -z "$left" ] || fail "left behind: $left"
 echo "removed cleanly"
 step "done: $deb"
