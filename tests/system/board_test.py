@@ -5,7 +5,8 @@ account's lock file does not keep bus 0 closed, the touch screen works after it 
 plugged in again, touches reach the screens, the four buses are polled, a dashboard switch's frame
 arrives, a crash and a hang are followed by a drawn panel again, a restart, an upgrade and a removal
 leave the unit not failed, the panel stops when its display card goes away and starts when it comes
-back, installing again enables it, a power cut is followed by a drawn panel,
+back, installing again enables it, a power cut is followed by a drawn panel, the local MQTT broker's
+bridge carries the alarms out and a command in,
 and the unit's restrictions hold. Then a boot with bus 3's UART missing.
 
     board_test.py WORK DISK KERNEL INITRD SIMULATOR SCENARIO PICTURES HOST_RATING [SHOT.png]
@@ -34,6 +35,13 @@ from guest import (TIME_FACTOR, Failure, Guest, likeness, near, pixel_share, rea
 START_LIKENESS = 0.97  # the screens as linuxfb draws them against the ones Xvfb drew
 POLL = "AA 43 58"
 FAN_ON_CONTROLLER_2 = "AA 02 07 01 00 00 FF"
+FAN_OFF_CONTROLLER_2 = "AA 02 07 02 00 00 FF"
+BROKER_SOCKET = "/run/panel-mqtt/mqtt.sock"
+BUILDING_PORT = 1884
+BRIDGE_TEMPLATE = os.path.join(os.path.dirname(__file__), "..", "..", "packaging", "mosquitto", "panel-bridge.conf")
+# The template's lines for a broker across a network; the guest's building broker is on loopback.
+BRIDGE_NETWORK_ONLY = ("bridge_cafile", "bridge_insecure", "bridge_tls_version", "remote_username",
+                       "remote_password")
 APPLIANCE_WINDOW = (560, 140, 1360, 940)
 # The alarm board of the start picture (and of Home): every alarm of the house in red. The desktop
 # picture may lack it, so the start picture is compared outside it.
@@ -196,6 +204,55 @@ def touch_fan_switch(guest):
     raise Failure(f"the fan switch was refused {FAN_TOUCHES} times; its frame never reached bus 0")
 
 
+def building_bridge(panel_id):
+    """The package's bridge template, pointed at the guest's own building broker."""
+    with open(BRIDGE_TEMPLATE) as template:
+        lines = [line.replace("PANEL_ID", panel_id) for line in template.read().splitlines()
+                 if not line.startswith(BRIDGE_NETWORK_ONLY)]
+    return "\n".join(f"address 127.0.0.1:{BUILDING_PORT}" if line.startswith("address ") else line
+                     for line in lines) + "\n"
+
+
+def remote_chain(guest):
+    """The package's local broker listener, the socket the panel may open, a bridge made from the
+    package's template to a second broker standing in for the building's, the kitchen's smoke
+    retained there, and a command published there reaching the kitchen's UART."""
+    _, sockets = guest.run(f"systemctl is-active mosquitto.service; stat -c '%U:%G %a' {BROKER_SOCKET}")
+    check(sockets.split() == ["active", "mosquitto:panel-mqtt", "770"],
+          f"the local broker listens on {BROKER_SOCKET}, srwxrwx--- mosquitto:panel-mqtt ({sockets.split()})")
+    named = re.search(r"remote link: panel id (\w+)", journal(guest))
+    check(named, "the panel names its id in the journal")
+    panel_id = named.group(1)
+
+    def retained(topic, where=f"--unix {BROKER_SOCKET}"):
+        return guest.run(f"mosquitto_sub {where} -t {topic} -C 1 -W 3")[1].strip()
+    wait_for("the panel online on the local broker", lambda: retained(f"panel/{panel_id}/status") == "online", 30, 1)
+    print(f"ok: panel {panel_id} online on the local broker", flush=True)
+
+    guest.run(f"printf 'listener {BUILDING_PORT} 127.0.0.1\\nallow_anonymous true\\n' > /run/building.conf && "
+              "systemd-run --unit=building-broker -p RuntimeMaxSec=900 mosquitto -c /run/building.conf")
+    guest.run(f"cat > /etc/mosquitto/conf.d/bridge.conf <<'EOF'\n{building_bridge(panel_id)}EOF\n"
+              "systemctl restart mosquitto.service")
+    building = f"-h 127.0.0.1 -p {BUILDING_PORT}"
+    wait_for("the panel online on the building broker",
+             lambda: retained(f"panel/{panel_id}/status", building) == "online", 60, 1)
+    smoke = retained(f"panel/{panel_id}/0/2/alarm/smoke", building)
+    check(smoke == "ON", f"the kitchen's smoke is retained on the building broker ({smoke!r})")
+    raised = journal(guest, "-u panel.service PANEL_ALARM_EVENT=raised PANEL_ALARM_KIND=smoke")
+    check("alarm raised: bus 1, Control - 2, smoke" in raised, "the kitchen's smoke is in the journal's alarm history")
+
+    def sent():
+        return any(f[1] == 0 and f[2] == "rx" and f[3] == FAN_OFF_CONTROLLER_2 for f in guest.sim_frames())
+    # As for a touch, the panel refuses a command while it takes the controller for silent.
+    for attempt_number in range(1, FAN_TOUCHES + 1):
+        guest.run(f"mosquitto_pub {building} -q 1 -t panel/{panel_id}/0/2/fan/set -m OFF")
+        if attempt("the fan's frame from the building broker on bus 0", sent, 15, 0.3):
+            print(f"ok: fan OFF published on the building broker sends {FAN_OFF_CONTROLLER_2} on bus 0 "
+                  f"(attempt {attempt_number})", flush=True)
+            return
+    raise Failure(f"fan OFF was published {FAN_TOUCHES} times on the building broker; its frame never reached bus 0")
+
+
 def boot_until_drawn(guest, start, label):
     guest.start()
     guest.connect_agent(240)
@@ -306,6 +363,8 @@ def first_boot(guest, start, air_conditioner, host_rating, shot):
     writable = {line.split()[1] for line in writes.splitlines() if line.startswith("writable ")}
     check(writable <= WRITABLE, f"the panel can write only to {sorted(writable)}")
     check("shared" not in writes, "the panel's /tmp and /var/tmp are its own")
+
+    remote_chain(guest)
 
     # The keep-alive: a panel that never said WATCHDOG=1 would have been restarted by now.
     _, watchdog = guest.run("systemctl show panel.service -p WatchdogUSec --value")

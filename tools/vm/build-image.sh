@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the guest's root file system from Debian's packages: what a board runs beneath the panel
-# (systemd, udev, a kernel, the panel's runtime libraries) plus the guest agent through which the
+# (systemd, udev, a kernel, the panel's runtime libraries, the MQTT broker it recommends) plus the guest agent through which the
 # system test looks inside. The result is a folder kept under the cache folder, named after a hash
 # of this script, so any change to what goes in builds it again.
 #
@@ -15,6 +15,7 @@ packages=(
     systemd-sysv udev kmod linux-image-amd64 initramfs-tools
     libsystemd0 libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5 libinput10 libmosquitto1
     fonts-arphic-ukai fonts-arphic-uming fonts-dejavu-core
+    mosquitto mosquitto-clients
     qemu-guest-agent
 )
 
