@@ -267,7 +267,10 @@ void RemoteLink::publishController(int index, int tongdao)
     if (!connected || !hasAnswered)
         return;
 
-    publish(names.discovery(tongdao, index), Discovery::controllerConfig(names, tongdao, index));
+    // The configuration never changes while connected; it is made once, not at every reply.
+    const QString discovery = names.discovery(tongdao, index);
+    if (!published.contains(discovery))
+        publish(discovery, Discovery::controllerConfig(names, tongdao, index));
     publish(names.availability(tongdao, index), states->isSilent(index, tongdao) ? Offline : Online);
     publish(names.link(tongdao, index), linkName(index, tongdao));
     const unsigned char alarms = states->latched(index, tongdao);
