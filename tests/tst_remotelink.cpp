@@ -30,6 +30,8 @@ private slots:
     void silentAddressIsNoDevice();
     void commandReachesTheBus();
     void retainedCommandIsDropped();
+    void commandsBeyondTheRateAreNotObeyed();
+    void discoveryAgainWhenHomeAssistantComesBack();
     void reconnectsAfterBrokerRestart();
 
 private:
@@ -157,6 +159,38 @@ void TestRemoteLink::retainedCommandIsDropped()
     QTRY_COMPARE(link->counters().retainedDropped, dropped + 1);
     QCOMPARE(buses.anySent(), QByteArray());
     QVERIFY(broker.publish(FanCommand, QByteArray(), true));
+}
+
+void TestRemoteLink::commandsBeyondTheRateAreNotObeyed()
+{
+    // A controller of its own: no command of another test counts against its rate.
+    const QString fanOfController3 = QStringLiteral("panel/test/1/3/fan/set");
+    buses.discardPending();
+    const int limited = link->counters().rateLimited;
+    // One client, one line a message: they arrive within the same second however busy the machine.
+    QProcess publisher;
+    publisher.start(QStringLiteral("mosquitto_pub"),
+                    {QStringLiteral("--unix"), broker.socketPath(), QStringLiteral("-t"), fanOfController3,
+                     QStringLiteral("-l")});
+    QVERIFY(publisher.waitForStarted());
+    for (int command = 0; command < RemoteLink::CommandsPerSecond + 2; ++command)
+        publisher.write(command % 2 ? "OFF\n" : "ON\n");
+    publisher.closeWriteChannel();
+    QVERIFY(publisher.waitForFinished());
+
+    QTRY_COMPARE(link->counters().rateLimited, limited + 2);
+    const QByteArray frames = buses.channel(Bus).readFor(500);
+    QCOMPARE(frames.size(), RemoteLink::CommandsPerSecond * Wire::CommandFrameSize);
+}
+
+void TestRemoteLink::discoveryAgainWhenHomeAssistantComesBack()
+{
+    QTRY_VERIFY(!discovery().isEmpty());
+    QVERIFY(broker.publish(Discovered, QByteArray(), true));
+    QVERIFY(discovery().isEmpty());
+
+    QVERIFY(broker.publish(QStringLiteral("homeassistant/status"), "online"));
+    QTRY_VERIFY_WITH_TIMEOUT(!discovery().isEmpty(), 8000);
 }
 
 void TestRemoteLink::reconnectsAfterBrokerRestart()
