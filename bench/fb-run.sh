@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
         --cpu-seconds) cpu_seconds=$2; shift 2 ;;
         --build) build=$2; shift 2 ;;
         --perf) perf_dir=$2; shift 2 ;;
-        -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "fb-run: unknown option $1" >&2; exit 2 ;;
     esac
 done
