@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The panel's CPU against the floor program's on this machine, both composing their screen as they
+# The panel's CPU against the floor programs' on this machine, all composing their screen as they
 # do on the board's framebuffer: Qt's vnc platform uses the same screen composition as linuxfb, and
 # no viewer is connected while the CPU is measured. Same scenario as bench/run.sh. Minutes instead of
 # the guest's quarter of an hour, and no root; bench/vm-run.sh is the figure on linuxfb itself.
@@ -9,7 +9,8 @@
 # BENCH_PANEL names another panel (a trial build of bench/trials, to compare). With --perf, each
 # panel run also records its call graphs with perf(1) into DIR for as long again, after the
 # measurement; bench/perf_share.py shows where the time went. Prints the CPU of every run, the main
-# thread's wake-ups a second, and the medians.
+# thread's wake-ups a second, and the medians, of the panel, the job floor (bench/jobfloor: the
+# panel's own work and nothing more, on the same simulated controllers) and the bare floor.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -26,7 +27,7 @@ while [ $# -gt 0 ]; do
         --cpu-seconds) cpu_seconds=$2; shift 2 ;;
         --build) build=$2; shift 2 ;;
         --perf) perf_dir=$2; shift 2 ;;
-        -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "fb-run: unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -34,9 +35,10 @@ say() { echo "fb-run: $*" >&2; }
 
 "$root/tools/install-deps.sh" >&2
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" --preset default -B "$build" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target panel panel-floor controller-sim >/dev/null
+cmake --build "$build" -j "$(nproc)" --target panel panel-floor panel-job-floor controller-sim >/dev/null
 panel="${BENCH_PANEL:-$build/panel}"
 floor="$build/bench/panel-floor"
+jobfloor="$build/bench/panel-job-floor"
 [ -z "$perf_dir" ] || { mkdir -p "$perf_dir"; "$root/tools/install-missing.sh" linux-perf >&2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/bench-fb.XXXXXX")
@@ -113,6 +115,18 @@ run_panel() {
     stop_started
 }
 
+run_jobfloor() {
+    use_vnc_platform
+    timeout $((cpu_seconds + 90)) "$root/tools/nsrun.sh" --sim "$build/tools/simulator/controller-sim" \
+        --scenario "$here/sixteen.scn" -- "$jobfloor" 2>/dev/null &
+    started=$!
+    wait_for 30 listening || { say "job floor run $run: no screen"; return 1; }
+    # As long as the panel takes to its dashboard and to settle.
+    sleep 14
+    measure jobfloor "$(pgrep -n -x -f "$jobfloor")"
+    stop_started
+}
+
 run_floor() {
     use_vnc_platform
     timeout $((cpu_seconds + 60)) "$floor" 2>/dev/null &
@@ -125,19 +139,24 @@ run_floor() {
 
 for run in $(seq "$runs"); do
     run_panel
+    run_jobfloor
     run_floor
 done
 
 column() { awk -v who="$1" -v field="$2" '$1 == who { print $field }' "$work/figures"; }
 p_cpu=$(column panel 3 | median); f_cpu=$(column floor 3 | median)
 p_wake=$(column panel 4 | median); f_wake=$(column floor 4 | median)
-ratio=$(awk -v p="$p_cpu" -v f="$f_cpu" 'BEGIN { printf "%.2f", p / f }')
+j_cpu=$(column jobfloor 3 | median); j_wake=$(column jobfloor 4 | median)
+ratio() { awk -v p="$1" -v f="$2" 'BEGIN { if (f > 0) printf "%.2f", p / f; else print "n/a" }'; }
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), Qt's vnc platform (the framebuffer's composition), 1920x1080,"
 echo "no viewer; $runs runs each, alternating; CPU over $cpu_seconds s. Panel: \`$panel\`."
 echo
-echo "| measure | panel | floor | panel/floor |"
-echo "|---|---|---|---|"
-echo "| CPU, dashboard in alarm, 16 controllers polled (%) | $p_cpu | $f_cpu | $ratio |"
-echo "| main thread woken, per second | $p_wake | $f_wake | |"
+echo "| measure | panel | job floor | bare floor | panel/job floor | panel/bare floor | job floor/bare floor |"
+echo "|---|---|---|---|---|---|---|"
+echo "| CPU, dashboard in alarm, 16 controllers polled (%) | $p_cpu | $j_cpu | $f_cpu" \
+    "| $(ratio "$p_cpu" "$j_cpu") | $(ratio "$p_cpu" "$f_cpu") | $(ratio "$j_cpu" "$f_cpu") |"
+echo "| main thread woken, per second | $p_wake | $j_wake | $f_wake" \
+    "| $(ratio "$p_wake" "$j_wake") | $(ratio "$p_wake" "$f_wake") | $(ratio "$j_wake" "$f_wake") |"
 echo
-echo "Every run (panel; floor): $(column panel 3 | tr '\n' ' ' | sed 's/ $//'); $(column floor 3 | tr '\n' ' ' | sed 's/ $//')"
+runs_of() { column "$1" 3 | tr '\n' ' ' | sed 's/ $//'; }
+echo "Every run (panel; job floor; bare floor): $(runs_of panel); $(runs_of jobfloor); $(runs_of floor)"

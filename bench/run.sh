@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Measures the panel against the floor program, side by side in one run, and writes a Markdown table.
+# Measures the panel against the floor programs, side by side in one run, and writes a Markdown table.
 #
 #   bench/run.sh [--runs N] [--cpu-seconds S] [--presses P] [--build DIR] [--out FILE] [--perf DIR]
 #
 # BENCH_PANEL, BENCH_SIM and BENCH_NSRUN name another panel (an older build, to compare), simulator
 # or runner than the project's own.
 # Each run starts its own Xvfb and measures, one after the other, the real panel (through the
-# namespace runner on sixteen simulated controllers) and the floor (bench/floor): start-up to the
-# first window drawn, resident memory, CPU over S seconds and release-to-frame latency. Panel and
-# floor alternate, so that a busy spell of the machine falls on both. Not part of CI: too slow and
-# too noisy for it; the unit benchmarks (ctest -L bench) are. With --perf, each panel run also
-# records its call graphs with perf(1) into DIR for as long again, after the CPU measurement (bench/
-# perf_share.py shows where the time went).
+# namespace runner on sixteen simulated controllers), the job floor (bench/jobfloor: the panel's own
+# work and nothing more, on the same runner and controllers) and the bare floor (bench/floor):
+# start-up to the first window drawn, resident memory, CPU over S seconds and, for panel and bare
+# floor, release-to-frame latency. The three alternate, so that a busy spell of the machine falls on
+# all. Not part of CI: too slow and too noisy for it; the unit benchmarks (ctest -L bench) are. With
+# --perf, each panel run also records its call graphs with perf(1) into DIR for as long again, after
+# the CPU measurement (bench/perf_share.py shows where the time went).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -33,7 +34,7 @@ while [ $# -gt 0 ]; do
         --build) build=$2; shift 2 ;;
         --out) out=$2; shift 2 ;;
         --perf) perf_dir=$2; mkdir -p "$perf_dir"; shift 2 ;;
-        -h|--help) sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "bench: unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -46,12 +47,13 @@ say() { echo "bench: $*" >&2; }
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" --preset default -B "$build" >/dev/null
 fi
-targets=(panel panel-floor bench-probe)
+targets=(panel panel-floor panel-job-floor bench-probe)
 [ -n "${BENCH_SIM:-}" ] || targets+=(controller-sim)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
 
 panel="${BENCH_PANEL:-$build/panel}"
 floor="$build/bench/panel-floor"
+jobfloor="$build/bench/panel-job-floor"
 probe="$build/bench/bench-probe"
 sim="${BENCH_SIM:-$build/tools/simulator/controller-sim}"
 nsrun="${BENCH_NSRUN:-$root/tools/nsrun.sh}"
@@ -153,8 +155,34 @@ run_floor() {
     say "floor run $run: start-up ${startup} ms, RSS ${rss} KiB, CPU ${cpu} %, latency ${latency} ms"
 }
 
+# The job floor: the dashboard in alarm as a picture, the same polls on the same controllers, the
+# clock and the blinking icons. Its latency would be the bare floor's: a write on a click.
+run_jobfloor() {
+    local run=$1 report="$work/jobfloor.report" err="$work/jobfloor.err"
+    rm -f "$report"
+    start_x
+    "$nsrun" --sim "$sim" --scenario "$scenario" --sim-log "$work/jobfloor.sim.log" -- \
+        "$probe" launch "$report" -- "$jobfloor" 2>"$err" &
+    started+=($!)
+    wait_for 30 has_report "$report" || { say "job floor run $run: no window"; cat "$err" >&2; return 1; }
+    local pid startup rss cpu
+    pid=$(report_value "$report" pid)
+    startup=$(report_value "$report" first_window_ms)
+    # As long as the panel takes to its dashboard and its heap to settle.
+    sleep 14
+    rss=$(rss_kib "$pid")
+    cpu=$(cpu_percent_over "$pid" "$cpu_seconds")
+    stop_started
+
+    record jobfloor.startup "$startup"
+    record jobfloor.rss "$rss"
+    record jobfloor.cpu "$cpu"
+    say "job floor run $run: start-up ${startup} ms, RSS ${rss} KiB, CPU ${cpu} %"
+}
+
 for run in $(seq "$runs"); do
     run_panel "$run"
+    run_jobfloor "$run"
     run_floor "$run"
 done
 
@@ -167,6 +195,10 @@ verdict() { awk -v v="$1" -v g="$2" 'BEGIN { print (v <= g ? "met" : "missed") }
 p_start=$(med panel.startup); f_start=$(med floor.startup)
 p_rss=$(med panel.rss); f_rss=$(med floor.rss)
 p_cpu=$(med panel.cpu); f_cpu=$(med floor.cpu)
+j_start=$(med jobfloor.startup); j_rss=$(med jobfloor.rss); j_cpu=$(med jobfloor.cpu)
+rj_start=$(ratio "$p_start" "$j_start")
+rj_cpu=$(ratio "$p_cpu" "$j_cpu")
+extra_job_mib=$(awk -v p="$p_rss" -v j="$j_rss" 'BEGIN { printf "%.1f", (p - j) / 1024 }')
 p_lat=$(med panel.latency); f_lat=$(med floor.latency)
 r_start=$(ratio "$p_start" "$f_start")
 r_cpu=$(ratio "$p_cpu" "$f_cpu")
@@ -176,7 +208,7 @@ extra_mib=$(awk -v p="$p_rss" -v f="$f_rss" 'BEGIN { printf "%.1f", (p - f) / 10
 {
     echo "# Panel against floor"
     echo
-    echo "Panel: \`$panel\`, floor: \`$floor\`."
+    echo "Panel: \`$panel\`, floor: \`$floor\`, job floor: \`$jobfloor\`."
     echo
     echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores ($(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)),"
     echo "Qt $(pkg-config --modversion Qt5Core 2>/dev/null || echo 5), Xvfb 1920x1080x24, $runs runs each, alternating;"
@@ -195,5 +227,15 @@ extra_mib=$(awk -v p="$p_rss" -v f="$f_rss" 'BEGIN { printf "%.1f", (p - f) / 10
     echo "- CPU %: $(series panel.cpu); $(series floor.cpu)"
     echo "- latency ms (median per run): $(series panel.latency); $(series floor.latency)"
     echo "- RSS KiB: $(series panel.rss); $(series floor.rss)"
+    echo
+    echo "Beside the job floor (the panel's own work and nothing more; no latency of its own):"
+    echo
+    echo "| measure | panel | job floor | bare floor | panel/job floor | job floor/bare floor |"
+    echo "|---|---|---|---|---|---|"
+    echo "| start-up to first window drawn (ms) | $p_start | $j_start | $f_start | $rj_start | $(ratio "$j_start" "$f_start") |"
+    echo "| CPU, dashboard in alarm, 16 controllers polled (%) | $p_cpu | $j_cpu | $f_cpu | $rj_cpu | $(ratio "$j_cpu" "$f_cpu") |"
+    echo "| resident memory (KiB) | $p_rss | $j_rss | $f_rss | +$extra_job_mib MiB | |"
+    echo
+    echo "Every job floor run: start-up ms $(series jobfloor.startup); CPU % $(series jobfloor.cpu); RSS KiB $(series jobfloor.rss)"
 } >"$out"
 cat "$out"

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""CPU of the panel and of the floor program on the guest's own framebuffer (linuxfb).
+"""CPU of the panel and of the floor programs on the guest's own framebuffer (linuxfb).
 
 Boots the disk of tools/vm/package-disk.sh, opens the dashboard of bus 0 controller 0 (in alarm in
 bench/sixteen.scn) by touches, as bench/run.sh does on Xvfb, and measures the panel's CPU over the
-given seconds from the guest's scheduler accounting. Then stops the service and measures the floor
-program (installed at /usr/local/bin/panel-floor) on the same framebuffer. Alternates for the given
-number of runs and prints one line per measurement:
+given seconds from the guest's scheduler accounting. Then stops the service and measures the job
+floor (/usr/local/bin/panel-job-floor, polling the same simulated controllers on the same UARTs) and
+the bare floor (/usr/local/bin/panel-floor) on the same framebuffer. Alternates for the given number
+of runs and prints one line per measurement:
 
-    panel|floor RUN PERCENT
+    panel|jobfloor|floor RUN PERCENT
 """
 import os
 import signal
@@ -71,13 +72,13 @@ def panel_run(guest, seconds):
     return percent
 
 
-def floor_run(guest, run, seconds):
+def floor_run(guest, run, seconds, program="panel-floor", settle=10, options=""):
     # A unit of its own per run: a transient unit's name stays taken until systemd collects it.
-    unit = f"panel-floor-{run}.service"
+    unit = f"{program}-{run}.service"
     guest.run(f"systemd-run --collect --unit={unit} --setenv=QT_QPA_PLATFORM={FLOOR_PLATFORM} "
-              "--setenv=QT_QPA_FB_HIDECURSOR=1 /usr/local/bin/panel-floor")
-    wait_for("the floor program", lambda: main_pid(guest, unit) not in ("", "0"), 60, 1)
-    time.sleep(10)
+              f"--setenv=QT_QPA_FB_HIDECURSOR=1 {options}/usr/local/bin/{program}")
+    wait_for(program, lambda: main_pid(guest, unit) not in ("", "0"), 60, 1)
+    time.sleep(settle)
     percent = cpu_percent(guest, main_pid(guest, unit), seconds)
     guest.run(f"systemctl stop {unit}")
     return percent
@@ -102,6 +103,12 @@ def main():
         guest.run("systemctl stop panel.service")
         for run in range(1, int(runs) + 1):
             print(f"panel {run} {panel_run(guest, int(seconds)):.4f}", flush=True)
+            # As long as the panel is given to reach its dashboard and settle. Its serial ports' lock
+            # files go into a /run/lock of its own, as the panel's unit keeps them: a stale one left
+            # by root where the panel looks would keep a bus closed.
+            jobfloor = floor_run(guest, run, int(seconds), "panel-job-floor", 21,
+                                 "--property=TemporaryFileSystem=/run/lock:mode=1777 ")
+            print(f"jobfloor {run} {jobfloor:.4f}", flush=True)
             print(f"floor {run} {floor_run(guest, run, int(seconds)):.4f}", flush=True)
     except Failure as failure:
         print(f"vm_cpu: {failure}", file=sys.stderr)
