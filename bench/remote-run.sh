@@ -92,8 +92,9 @@ run_panel() { # run connected|disconnected
     sleep 12
     if [ "$mode" = connected ]; then
         grep -q "^panel/bench/status online" "$work/subscriber.log" || { say "run $run: the panel never connected"; return 1; }
-        local broker_before
+        local broker_before messages_before
         broker_before=$(cpu_ns "$broker_pid")
+        messages_before=$(wc -l <"$work/subscriber.log")
     fi
     local cpu
     cpu=$(cpu_percent_over "$pid" "$cpu_seconds")
@@ -101,6 +102,7 @@ run_panel() { # run connected|disconnected
         broker_cpu=$(awk -v a="$broker_before" -v b="$(cpu_ns "$broker_pid")" -v s="$cpu_seconds" \
             'BEGIN { printf "%.3f\n", (b - a) / (s * 1e7) }')
         echo "$broker_cpu" >>"$work/broker.cpu"
+        echo $(($(wc -l <"$work/subscriber.log") - messages_before)) >>"$work/messages"
     fi
     echo "$cpu" >>"$work/$mode.cpu"
     say "run $run $mode: panel CPU $cpu %, broker CPU $broker_cpu %"
@@ -120,4 +122,5 @@ echo "|---|---|"
 echo "| link connected: $connected | $(series connected.cpu) |"
 echo "| broker absent, link retrying: $disconnected | $(series disconnected.cpu) |"
 echo "| the broker itself, connected runs: $(median <"$work/broker.cpu") | $(series broker.cpu) |"
+echo "| messages the panel published in the ${cpu_seconds} s: $(median <"$work/messages") | $(series messages) |"
 echo "| connected / disconnected: $(awk -v c="$connected" -v d="$disconnected" 'BEGIN { printf "%.3f", c / d }') | |"
