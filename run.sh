@@ -62,10 +62,35 @@ if [ -z "${DISPLAY:-}" ]; then
     pids+=($!)
 fi
 
+# A broker of this run's own on a Unix socket under build/, as the board has one: the panel's
+# remote link then has someone to talk to. Without Mosquitto the panel runs as it always did.
+panel_env=()
+if command -v mosquitto >/dev/null; then
+    mqtt_dir=$PWD/build/mqtt
+    mqtt_sock=$mqtt_dir/mqtt.sock
+    mkdir -p "$mqtt_dir"
+    rm -f "$mqtt_sock"
+    # "user": started as root, Mosquitto would otherwise become the user "mosquitto".
+    printf 'listener 0 %s\nallow_anonymous true\npersistence false\nuser %s\n' \
+        "$mqtt_sock" "$(id -un)" >"$mqtt_dir/mosquitto.conf"
+    mosquitto -c "$mqtt_dir/mosquitto.conf" 2>"$mqtt_dir/mosquitto.log" &
+    pids+=($!)
+    for _ in $(seq 50); do
+        [ -S "$mqtt_sock" ] && break
+        sleep 0.1
+    done
+    [ -S "$mqtt_sock" ] || { echo "run: mosquitto did not start, see $mqtt_dir/mosquitto.log" >&2; exit 1; }
+    panel_env=(env "PANEL_MQTT_SOCKET=$mqtt_sock" PANEL_REMOTE_ID=dev)
+    echo "run: MQTT broker on $mqtt_sock; watch it with"
+    echo "       mosquitto_sub --unix $mqtt_sock -t 'panel/#' -v"
+    echo "     and switch the kitchen's fan on with"
+    echo "       mosquitto_pub --unix $mqtt_sock -t panel/dev/0/2/fan/set -m ON"
+fi
+
 echo "run: simulated controllers from tools/simulator/default-building.scn; frame log: $sim_log"
 echo "run: Ctrl-C stops the panel, the simulator and everything this script started."
 tools/nsrun.sh --sim build/tools/simulator/controller-sim \
-    --scenario tools/simulator/default-building.scn --sim-log "$sim_log" -- build/panel "$@" &
+    --scenario tools/simulator/default-building.scn --sim-log "$sim_log" -- "${panel_env[@]}" build/panel "$@" &
 runner=$!
 pids=("$runner" "${pids[@]}")
 status=0
