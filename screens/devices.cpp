@@ -505,7 +505,7 @@ void Devices::clearWarnIcons()
 {
     for (int icon = 0; icon < AlarmIconCount; ++icon) {
         blinkTimers[icon]->stop();
-        warnIcon(icon)->hide();
+        setPictureLit(warnIcon(icon), false);
     }
     ui->btn_clean->hide();
 }
@@ -518,7 +518,7 @@ void Devices::blinkWarnIcons(unsigned char alarmBits)
     for (int icon = 0; icon < AlarmIconCount; ++icon) {
         const bool raised = alarmBits & (AlarmSmoke >> icon);
         if (!raised) {
-            warnIcon(icon)->hide();
+            setPictureLit(warnIcon(icon), false);
             blinkTimers[icon]->stop();
         } else if (!blinkTimers[icon]->isActive()) {
             blinkTimers[icon]->start(BlinkIntervalMs);
@@ -536,7 +536,7 @@ QLabel *Devices::warnIcon(int icon) const
 void Devices::toggleWarnIcon(int icon)
 {
     QLabel *label = warnIcon(icon);
-    label->setVisible(label->isHidden());
+    setPictureLit(label, !isPictureLit(label));
 }
 
 void Devices::slotTimeout0()
