@@ -185,7 +185,7 @@ int main(int argc, char **argv)
     const QStringList arguments = QCoreApplication::arguments();
     const int option = arguments.indexOf(QStringLiteral("--picture"));
     const QString picture = option > 0 && option + 1 < arguments.size() ? arguments.at(option + 1)
-                                                                       : QStringLiteral(":/bench/dashboard-alarm.png");
+                                                                        : QStringLiteral(":/bench/dashboard-alarm.png");
     JobFloor window(picture);
     window.show();
     return app.exec();
