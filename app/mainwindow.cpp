@@ -8,6 +8,7 @@
 #include "screens/home.h"
 #include "screens/shared/alarmboard.h"
 #include "screens/shared/screeninstance.h"
+#include "screens/shared/screenstack.h"
 
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -32,6 +33,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     setFramelessFlags(this);
+    joinScreenStack(this);
     ui->alarmBoard->setHeading(QStringLiteral("警报："));
     ui->alarmBoard->setShownLines(ShownAlarmLines);
     connect(ControllerStates::instance(), &ControllerStates::changed, this, &MainWindow::showControllerStates);

@@ -8,6 +8,7 @@
 #include "screens/devitem.h"
 #include "screens/shared/clockcaption.h"
 #include "screens/shared/screeninstance.h"
+#include "screens/shared/screenstack.h"
 #include "screens/shared/stylesheet.h"
 #include "wire/pollcycle.h"
 #include "wire/wire.h"
@@ -89,6 +90,7 @@ BusControl::BusControl(QWidget *parent)
     , ui(new Ui::BusControl)
 {
     setFramelessFlags(this);
+    joinScreenStack(this);
     ui->setupUi(this);
     initItems();
 
@@ -326,7 +328,7 @@ void BusControl::showChannel(int channel)
 
 void BusControl::on_pushButton_clicked()
 {
-    hide();
+    leaveScreen(this);
 }
 
 void BusControl::on_btn_tong1_clicked()

@@ -14,6 +14,7 @@
 #include "screens/shared/clockcaption.h"
 #include "screens/shared/commandnotice.h"
 #include "screens/shared/screeninstance.h"
+#include "screens/shared/screenstack.h"
 #include "screens/shared/stylesheet.h"
 #include "wire/wire.h"
 
@@ -83,6 +84,7 @@ Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
 {
     ui->setupUi(this);
     setFramelessFlags(this);
+    joinScreenStack(this);
     keepBusyBackgroundCopies(ui);
     initItems();
     ui->alarmBoard->setHeading(QStringLiteral("其他房间警报："));
@@ -421,7 +423,7 @@ void Devices::on_btn_clean_clicked()
 void Devices::on_btn_return_clicked()
 {
     index = -1;
-    hide();
+    leaveScreen(this);
     closeApplianceScreens();
     for (QTimer *timer : blinkTimers)
         timer->stop();

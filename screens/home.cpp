@@ -6,6 +6,7 @@
 #include "screens/devices.h"
 #include "screens/shared/alarmboard.h"
 #include "screens/shared/screeninstance.h"
+#include "screens/shared/screenstack.h"
 
 namespace {
 // Lines beyond these would run off the alarm panel; the rest are counted instead.
@@ -23,6 +24,7 @@ Home::Home(QWidget *parent)
 {
     ui->setupUi(this);
     setFramelessFlags(this);
+    joinScreenStack(this);
     ui->alarmBoard->setHeading(QStringLiteral("警报："));
     ui->alarmBoard->setShownLines(ShownAlarmLines);
     connect(ControllerStates::instance(), &ControllerStates::changed, this, &Home::showControllerStates);
@@ -46,7 +48,7 @@ void Home::mousePressEvent(QMouseEvent *)
 
 void Home::on_pushButton_clicked()
 {
-    hide();
+    leaveScreen(this);
 }
 
 void Home::on_pushButton_2_clicked()

@@ -218,8 +218,18 @@ void TestStartup::homeSecondButtonOpensBusControlOverHome()
     QVERIFY(busButton);
     QCOMPARE(busButton->geometry(), QRect(1102, 515, 80, 44));
     QTest::mouseClick(busButton, Qt::LeftButton);
-    QVERIFY(BusControl::getInstance()->isVisible());
+    BusControl *busControl = BusControl::getInstance();
+    QVERIFY(busControl->isVisible());
+    // Covered screens are hidden, and come back in their order: each return shows the one beneath.
+    QVERIFY(!home->isVisible());
+    QVERIFY(!window->isVisible());
+    QTest::mouseClick(busControl->findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QVERIFY(!busControl->isVisible());
     QVERIFY(home->isVisible());
+    QVERIFY(!window->isVisible());
+    QTest::mouseClick(home->findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QVERIFY(!home->isVisible());
+    QVERIFY(window->isVisible());
 }
 
 // The service manager's watchdog must catch a poll cycle that stopped while the event loop still

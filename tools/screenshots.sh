@@ -87,13 +87,15 @@ take_screenshots() {
     wait_until debug_line "~~enter Home~~"
     capture 02-home
 
+    home_screen=$(shown_screen)
     tap 1142 537
-    wait_until debug_line "new BusControl"
+    wait_until screen_other_than "$home_screen"
+    bus_screen=$(shown_screen)
     sleep 4 # one poll cycle: every tile of bus 0 shows its controller's answer
     capture 03-bus-control
 
     tap $((212 + 70 + 70)) $((150 + 30 + 70)) # first tile: bus 0, controller 0
-    wait_until forms_shown 3                  # Home, the bus control screen, the dashboard
+    wait_until screen_other_than "$bus_screen" # the dashboard
     capture 04-dashboard
 
     # Each appliance screen from its dashboard tile, closed again with its own return button.
@@ -133,7 +135,10 @@ appliance() {
     wait_until window_hidden "$2"
 }
 
-forms_shown() { [ "$(xdotool search --onlyvisible --name '^Form$' | wc -l)" -ge "$1" ]; }
+# Home, the bus control screen and the dashboard are all titled "Form"; the one on top covers and
+# hides the others.
+shown_screen() { xdotool search --onlyvisible --name '^Form$' || true; }
+screen_other_than() { local shown; shown=$(shown_screen); [ -n "$shown" ] && [ "$shown" != "$1" ]; }
 window_hidden() { ! window_shown "$1"; }
 
 start_display

@@ -237,14 +237,24 @@ bool PanelSession::windowVisible(const QString &title)
                     QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')});
 }
 
-int PanelSession::visibleWindows(const QString &title)
+QByteArray PanelSession::shownScreen()
 {
     QByteArray found;
-    if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                  QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')},
-                 &found))
-        return 0;
-    return int(found.trimmed().split('\n').size());
+    xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+             QStringLiteral("^Form$")},
+            &found);
+    found = found.trimmed();
+    return found.contains('\n') ? QByteArray() : found;
+}
+
+QByteArray PanelSession::waitForScreenOtherThan(const QByteArray &previous)
+{
+    QByteArray shown;
+    waitFor([&] {
+        shown = shownScreen();
+        return !shown.isEmpty() && shown != previous;
+    });
+    return shown != previous ? shown : QByteArray();
 }
 
 bool PanelSession::windowExists(const QString &title)

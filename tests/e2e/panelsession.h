@@ -51,7 +51,11 @@ public:
 
     bool windowVisible(const QString &title);
     bool windowExists(const QString &title);
-    int visibleWindows(const QString &title);
+    // Home, the bus control screen and the dashboard are all titled "Form", and one at most is on
+    // view: the window id of that one, or empty.
+    QByteArray shownScreen();
+    // Waits until a full-screen screen other than `previous` is the one on view; its window id.
+    QByteArray waitForScreenOtherThan(const QByteArray &previous);
 
     // Button 1 is the left one; 2, the middle one, sets a slider where it presses.
     bool click(int x, int y, int button = 1);
