@@ -4,13 +4,16 @@
 # no viewer is connected while the CPU is measured. Same scenario as bench/run.sh. Minutes instead of
 # the guest's quarter of an hour, and no root; bench/vm-run.sh is the figure on linuxfb itself.
 #
-#   bench/fb-run.sh [--runs N] [--cpu-seconds S] [--build DIR] [--perf DIR]
+#   bench/fb-run.sh [--runs N] [--cpu-seconds S] [--touches N] [--build DIR] [--perf DIR]
 #
 # BENCH_PANEL names another panel (a trial build of bench/trials, to compare). With --perf, each
 # panel run also records its call graphs with perf(1) into DIR for as long again, after the
 # measurement; bench/perf_share.py shows where the time went. Prints the CPU of every run, the main
 # thread's wake-ups a second, and the medians, of the panel, the job floor (bench/jobfloor: the
 # panel's own work and nothing more, on the same simulated controllers) and the bare floor.
+# Then, --touches times a run (0: not at all), touch to the next screen fully drawn, watched as a
+# viewer watches (bench/rfb_switch.py): bus tile to dashboard, dashboard tile to the air conditioner's
+# screen and both returns, against the job floor switching between two full-screen pictures.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -19,15 +22,17 @@ root=$(cd "$here/.." && pwd)
 
 runs=3
 cpu_seconds=30
+touches=3
 build="$root/build"
 perf_dir=""
 while [ $# -gt 0 ]; do
     case $1 in
         --runs) runs=$2; shift 2 ;;
         --cpu-seconds) cpu_seconds=$2; shift 2 ;;
+        --touches) touches=$2; shift 2 ;;
         --build) build=$2; shift 2 ;;
         --perf) perf_dir=$2; shift 2 ;;
-        -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "fb-run: unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -137,11 +142,62 @@ run_floor() {
     stop_started
 }
 
+# Each move's milliseconds go into the figures as "<who>.<move> <run> <ms>".
+record_moves() { # who moves...
+    local who=$1 line index=0
+    shift
+    local moves=("$@")
+    while read -r line; do
+        [ "$line" = nochange ] || echo "$who.${moves[index % ${#moves[@]}]} $run $line" >>"$work/figures"
+        index=$((index + 1))
+    done
+}
+
+# The bus control screen's first tile, the dashboard's air conditioner tile, that screen's return,
+# the dashboard's return.
+panel_moves=(dashboard appliance back-to-dashboard back-to-bus)
+panel_points=(352 250 150 660 1270 215 1833 993)
+
+touch_panel() {
+    local log="$work/panel.err" points=() cycle
+    use_vnc_platform
+    : >"$log"
+    timeout $((touches * 12 + 120)) "$root/tools/nsrun.sh" --sim "$build/tools/simulator/controller-sim" \
+        --scenario "$here/sixteen.scn" -- "$panel" 2>"$log" &
+    started=$!
+    wait_for 30 listening || { say "panel run $run: no screen"; cat "$log" >&2; return 1; }
+    touch_until 960 540 "$log" "~~enter Home~~"
+    python3 "$here/rfb_touch.py" "$port" 1142 537
+    sleep 8
+    for cycle in $(seq "$touches"); do points+=("${panel_points[@]}"); done
+    python3 "$here/rfb_switch.py" "$port" "${points[@]}" | record_moves panel "${panel_moves[@]}"
+    stop_started
+}
+
+touch_jobfloor() {
+    local points=() cycle
+    use_vnc_platform
+    timeout $((touches * 12 + 90)) "$root/tools/nsrun.sh" --sim "$build/tools/simulator/controller-sim" \
+        --scenario "$here/sixteen.scn" -- "$jobfloor" --switch 2>/dev/null &
+    started=$!
+    wait_for 30 listening || { say "job floor run $run: no screen"; return 1; }
+    sleep 8
+    for cycle in $(seq $((touches * 2))); do points+=(960 540); done
+    python3 "$here/rfb_switch.py" "$port" "${points[@]}" | record_moves jobfloor switch
+    stop_started
+}
+
 for run in $(seq "$runs"); do
     run_panel
     run_jobfloor
     run_floor
 done
+if [ "$touches" -gt 0 ]; then
+    for run in $(seq "$runs"); do
+        touch_panel
+        touch_jobfloor
+    done
+fi
 
 column() { awk -v who="$1" -v field="$2" '$1 == who { print $field }' "$work/figures"; }
 p_cpu=$(column panel 3 | median); f_cpu=$(column floor 3 | median)
@@ -160,3 +216,18 @@ echo "| main thread woken, per second | $p_wake | $j_wake | $f_wake" \
 echo
 runs_of() { column "$1" 3 | tr '\n' ' ' | sed 's/ $//'; }
 echo "Every run (panel; job floor; bare floor): $(runs_of panel); $(runs_of jobfloor); $(runs_of floor)"
+[ "$touches" -gt 0 ] || exit 0
+echo
+echo "Touch to the next screen fully drawn (ms; $touches touches a run, $runs runs, medians; a viewer"
+echo "watching), against the job floor switching between two full-screen pictures:"
+echo
+echo "| move | panel | job floor | panel/job floor | panel min-max |"
+echo "|---|---|---|---|---|"
+j_switch=$(column jobfloor.switch 3 | median)
+for move in "${panel_moves[@]}"; do
+    m=$(column "panel.$move" 3 | median)
+    range="$(column "panel.$move" 3 | sort -g | head -1)-$(column "panel.$move" 3 | sort -g | tail -1)"
+    echo "| $move | $m | $j_switch | $(ratio "$m" "$j_switch") | $range |"
+done
+echo
+echo "Job floor switches (ms): $(column jobfloor.switch 3 | tr '\n' ' ' | sed 's/ $//')"

@@ -212,6 +212,18 @@ void BusControl::setItemState(int index, int tongdao, int state, unsigned char a
     Devices::updateConnState(index, tongdao, state, alarm);
 }
 
+// The local time is dear to work out, and a hidden clock needs none: it is set when it shows.
+void BusControl::showClock()
+{
+    ui->label_datetime->setText(clockCaption(QDateTime::currentDateTime()));
+}
+
+void BusControl::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    showClock();
+}
+
 void BusControl::setCovered(bool on)
 {
     covered = on;
@@ -233,7 +245,8 @@ void BusControl::showLook(QLabel *label, const QString &sheet)
 
 void BusControl::sendCommand()
 {
-    ui->label_datetime->setText(clockCaption(QDateTime::currentDateTime()));
+    if (isVisible())
+        showClock();
     followWiredChannels();
 
     // Set once a channel has been polled; until then its turn stays on controller 0.

@@ -54,10 +54,13 @@ signals:
     void readsCompleted();
 
 public slots:
-    // Every 1000 ms: the clock, then one poll request per channel.
+    // Every 1000 ms: the clock when shown, then one poll request per channel.
     void sendCommand();
     // 300 ms after a poll: one reply per channel.
     void readMyCom();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private slots:
     void on_pushButton_clicked();
@@ -76,6 +79,7 @@ private:
     void followWiredChannels();
     void showChannelButtons();
     void showLook(QLabel *label, const QString &sheet);
+    void showClock();
 
     Ui::BusControl *ui = nullptr;
     DevItem *items[4][4] = {};

@@ -2,7 +2,11 @@
 // polled as the panel polls them, its clock and its five blinking alarm icons, each repainted only
 // where it changes. Nothing else: no screens, no styles, no state beyond the poll cycle's turn.
 //
-//   panel-job-floor [--picture FILE]   (by default the compiled-in picture of the dashboard in alarm)
+//   panel-job-floor [--picture FILE] [--switch]
+//
+// By default the picture is the compiled-in dashboard in alarm. With --switch it starts on a second
+// full-screen window, the bus control screen's picture, and a touch on either window shows the other
+// and hides itself: the least a move to the next screen can cost. Both pictures stay decoded then.
 
 #include "screens/shared/clockcaption.h"
 #include "wire/pollcycle.h"
@@ -12,6 +16,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -20,6 +25,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 namespace {
 constexpr int ScreenWidth = 1920;
@@ -60,13 +66,48 @@ struct Bus
     bool started = false;
 };
 
-class JobFloor : public QWidget
+// A full-screen picture that hands its touches on.
+class StillScreen : public QWidget
 {
 public:
-    explicit JobFloor(const QString &pictureFile)
+    explicit StillScreen(const QString &pictureFile)
         : QWidget(nullptr, Qt::FramelessWindowHint)
         , picture(pictureFile)
     {
+        setGeometry(0, 0, ScreenWidth, ScreenHeight);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    std::function<void()> touched;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        painter.drawPixmap(event->rect(), picture, event->rect());
+    }
+
+    void mouseReleaseEvent(QMouseEvent *) override
+    {
+        if (touched)
+            touched();
+    }
+
+private:
+    QPixmap picture;
+};
+
+class JobFloor : public QWidget
+{
+public:
+    std::function<void()> touched;
+
+    explicit JobFloor(const QString &pictureFile, bool keepDecoded)
+        : QWidget(nullptr, Qt::FramelessWindowHint)
+        , picture(pictureFile)
+    {
+        if (keepDecoded)
+            decoded = QPixmap(picture);
         setGeometry(0, 0, ScreenWidth, ScreenHeight);
         // Every pixel is painted here; Qt need not clear anything first.
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -97,8 +138,12 @@ protected:
         QPainter painter(this);
         const QRegion &dirty = event->region();
         // Only the first paint (or an expose) needs the whole picture; it is decoded for that and let go.
-        if (!(dirty - clockRect - iconRow).isEmpty())
-            painter.drawImage(0, 0, QImage(picture));
+        if (!(dirty - clockRect - iconRow).isEmpty()) {
+            if (decoded.isNull())
+                painter.drawImage(0, 0, QImage(picture));
+            else
+                painter.drawPixmap(0, 0, decoded);
+        }
         if (dirty.intersects(clockRect)) {
             painter.drawPixmap(clockRect.topLeft(), clockStrip);
             painter.setFont(clockFont);
@@ -112,6 +157,12 @@ protected:
                     painter.drawPixmap(iconRects[icon].topLeft(), icons[icon]);
             }
         }
+    }
+
+    void mouseReleaseEvent(QMouseEvent *) override
+    {
+        if (touched)
+            touched();
     }
 
 private:
@@ -166,6 +217,7 @@ private:
     }
 
     QString picture;
+    QPixmap decoded;
     QPixmap clockStrip;
     QPixmap iconStrip;
     std::array<QPixmap, 5> icons;
@@ -186,7 +238,22 @@ int main(int argc, char **argv)
     const int option = arguments.indexOf(QStringLiteral("--picture"));
     const QString picture = option > 0 && option + 1 < arguments.size() ? arguments.at(option + 1)
                                                                         : QStringLiteral(":/bench/dashboard-alarm.png");
-    JobFloor window(picture);
-    window.show();
+    const bool switching = arguments.contains(QStringLiteral("--switch"));
+    JobFloor window(picture, switching);
+    if (!switching) {
+        window.show();
+        return app.exec();
+    }
+    // As the panel's screens: the one shown first, then the one it covers hidden.
+    StillScreen busControl(QStringLiteral(":/bench/bus-control.png"));
+    busControl.touched = [&] {
+        window.show();
+        busControl.hide();
+    };
+    window.touched = [&] {
+        busControl.show();
+        window.hide();
+    };
+    busControl.show();
     return app.exec();
 }
