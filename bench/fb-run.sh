@@ -99,18 +99,23 @@ measure() { # name pid
     say "$1 run $run: CPU $cpu %, main thread woken $wakeups times a second"
 }
 
-run_panel() {
+# The panel on the simulated building, touched through Home to its bus control screen.
+start_panel_at_bus_control() { # seconds to live
     local log="$work/panel.err"
     use_vnc_platform
     : >"$log"
-    timeout $((2 * cpu_seconds + 120)) "$root/tools/nsrun.sh" --sim "$build/tools/simulator/controller-sim" \
+    timeout "$1" "$root/tools/nsrun.sh" --sim "$build/tools/simulator/controller-sim" \
         --scenario "$here/sixteen.scn" -- "$panel" 2>"$log" &
     started=$!
     wait_for 30 listening || { say "panel run $run: no screen"; cat "$log" >&2; return 1; }
     touch_until 960 540 "$log" "~~enter Home~~"
+    python3 "$here/rfb_touch.py" "$port" 1142 537
+}
+
+run_panel() {
+    start_panel_at_bus_control $((2 * cpu_seconds + 120))
     # The bus control screen and the dashboard are made at start-up with the polling, so no debug
     # line tells when they show: a second for each is ample once Home answered.
-    python3 "$here/rfb_touch.py" "$port" 1142 537
     sleep 1
     python3 "$here/rfb_touch.py" "$port" 352 250
     sleep 1
@@ -159,15 +164,8 @@ panel_moves=(dashboard appliance back-to-dashboard back-to-bus)
 panel_points=(352 250 150 660 1270 215 1833 993)
 
 touch_panel() {
-    local log="$work/panel.err" points=() cycle
-    use_vnc_platform
-    : >"$log"
-    timeout $((touches * 12 + 120)) "$root/tools/nsrun.sh" --sim "$build/tools/simulator/controller-sim" \
-        --scenario "$here/sixteen.scn" -- "$panel" 2>"$log" &
-    started=$!
-    wait_for 30 listening || { say "panel run $run: no screen"; cat "$log" >&2; return 1; }
-    touch_until 960 540 "$log" "~~enter Home~~"
-    python3 "$here/rfb_touch.py" "$port" 1142 537
+    local points=() cycle
+    start_panel_at_bus_control $((touches * 12 + 120))
     sleep 8
     for cycle in $(seq "$touches"); do points+=("${panel_points[@]}"); done
     python3 "$here/rfb_switch.py" "$port" "${points[@]}" | record_moves panel "${panel_moves[@]}"
@@ -183,7 +181,7 @@ touch_jobfloor() {
     wait_for 30 listening || { say "job floor run $run: no screen"; return 1; }
     sleep 8
     for cycle in $(seq $((touches * 2))); do points+=(960 540); done
-    python3 "$here/rfb_switch.py" "$port" "${points[@]}" | record_moves jobfloor switch
+    python3 "$here/rfb_switch.py" "$port" "${points[@]}" | record_moves jobfloor forward back
     stop_started
 }
 
@@ -221,13 +219,16 @@ echo
 echo "Touch to the next screen fully drawn (ms; $touches touches a run, $runs runs, medians; a viewer"
 echo "watching), against the job floor switching between two full-screen pictures:"
 echo
-echo "| move | panel | job floor | panel/job floor | panel min-max |"
+echo "| move | panel | job floor, same way | panel/job floor | panel min-max |"
 echo "|---|---|---|---|---|"
-j_switch=$(column jobfloor.switch 3 | median)
 for move in "${panel_moves[@]}"; do
+    way=forward
+    [ "${move#back}" = "$move" ] || way=back
     m=$(column "panel.$move" 3 | median)
+    j=$(column "jobfloor.$way" 3 | median)
     range="$(column "panel.$move" 3 | sort -g | head -1)-$(column "panel.$move" 3 | sort -g | tail -1)"
-    echo "| $move | $m | $j_switch | $(ratio "$m" "$j_switch") | $range |"
+    echo "| $move | $m | $j ($way) | $(ratio "$m" "$j") | $range |"
 done
 echo
-echo "Job floor switches (ms): $(column jobfloor.switch 3 | tr '\n' ' ' | sed 's/ $//')"
+echo "Job floor (ms), to the dashboard's picture: $(column jobfloor.forward 3 | tr '\n' ' ' | sed 's/ $//');"
+echo "back to the bus control's: $(column jobfloor.back 3 | tr '\n' ' ' | sed 's/ $//')"

@@ -53,7 +53,8 @@ floor=$(series floor | median)
 jobfloor=$(series jobfloor | median)
 ratio=$(awk -v p="$panel" -v f="$floor" 'BEGIN { printf "%.2f", p / f }')
 job_ratio=$(awk -v p="$panel" -v j="$jobfloor" 'BEGIN { if (j > 0) printf "%.2f", p / j; else print "n/a" }')
-verdict=$(awk -v r="$ratio" 'BEGIN { print (r <= 2 ? "met" : "missed") }')
+# The goal stands against the job floor: the emulated guest makes the composition weigh more.
+verdict=$(awk -v r="$job_ratio" 'BEGIN { print (r != "n/a" && r <= 1.5 ? "met" : "missed") }')
 {
     echo "$(date -u '+%Y-%m-%d %H:%M UTC'), amd64 guest under QEMU (TCG, 2 vCPUs) on $(nproc) host cores,"
     echo "linuxfb on the guest's 1920x1080 framebuffer, $runs runs each, alternating; CPU over $cpu_seconds s."
@@ -61,7 +62,7 @@ verdict=$(awk -v r="$ratio" 'BEGIN { print (r <= 2 ? "met" : "missed") }')
     echo "| measure | panel | job floor | floor | panel/job floor | panel/floor | goal | |"
     echo "|---|---|---|---|---|---|---|---|"
     echo "| CPU, dashboard in alarm, 16 controllers polled (%) | $panel | $jobfloor | $floor | $job_ratio | $ratio" \
-        "| at most 2 | $verdict |"
+        "| panel/job floor at most 1.5 | $verdict |"
     echo
     runs_of() { series "$1" | tr '\n' ' ' | sed 's/ $//'; }
     echo "Every run (panel; job floor; floor): $(runs_of panel); $(runs_of jobfloor); $(runs_of floor)"

@@ -66,13 +66,19 @@ struct Bus
     bool started = false;
 };
 
+// Opaque, so that drawing it is a copy: a picture with a palette or alpha would be blended.
+QPixmap opaquePicture(const QString &file)
+{
+    return QPixmap::fromImage(QImage(file).convertToFormat(QImage::Format_RGB32));
+}
+
 // A full-screen picture that hands its touches on.
 class StillScreen : public QWidget
 {
 public:
     explicit StillScreen(const QString &pictureFile)
         : QWidget(nullptr, Qt::FramelessWindowHint)
-        , picture(pictureFile)
+        , picture(opaquePicture(pictureFile))
     {
         setGeometry(0, 0, ScreenWidth, ScreenHeight);
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -107,7 +113,7 @@ public:
         , picture(pictureFile)
     {
         if (keepDecoded)
-            decoded = QPixmap(picture);
+            decoded = opaquePicture(picture);
         setGeometry(0, 0, ScreenWidth, ScreenHeight);
         // Every pixel is painted here; Qt need not clear anything first.
         setAttribute(Qt::WA_OpaquePaintEvent);
