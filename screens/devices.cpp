@@ -174,7 +174,7 @@ void Devices::createTimers()
         connect(blinkTimers[icon], &QTimer::timeout, this, blinkSlots[icon]);
     }
 
-    // Runs for the dashboard's whole life, shown or hidden.
+    // Runs for the dashboard's whole life; it only sets the clock while the dashboard shows.
     clockTimer = new QTimer(this);
     clockTimer->setObjectName(QStringLiteral("clockTimer"));
     connect(clockTimer, &QTimer::timeout, this, &Devices::showtimeTimeout);
@@ -566,7 +566,14 @@ void Devices::slotTimeout4()
     toggleWarnIcon(4);
 }
 
+// As on the bus control screen: a hidden clock is set when it shows, not every second.
 void Devices::showtimeTimeout()
+{
+    if (isVisible())
+        showClock();
+}
+
+void Devices::showClock()
 {
     ui->label_datetime->setText(clockCaption(QDateTime::currentDateTime()));
 }
@@ -580,6 +587,7 @@ void Devices::paintEvent(QPaintEvent *)
 void Devices::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    showClock();
     if (BusControl::ifInstance())
         BusControl::getInstance()->setCovered(true);
 }

@@ -106,6 +106,7 @@ private:
 
     void initItems();
     void createTimers();
+    void showClock();
     static void createApplianceScreens();
     void loadTiles(const SmallDevInfo &record);
     void reloadTiles(int kind);
