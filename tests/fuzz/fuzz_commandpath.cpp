@@ -227,11 +227,13 @@ struct Bus
         replyDue = false;
     }
 
+    // Only a far side the port is open on can fill its buffer: one the port has not opened yet is
+    // replaced by a new one before it does.
     void farSideWrites(const QByteArray &bytes)
     {
         if (!far->isOpen() || bytes.isEmpty())
             return;
-        if (far->write(bytes))
+        if (far->write(bytes) && attached)
             sinceRead += bytes;
     }
 

@@ -97,6 +97,9 @@ command_seeds = {
     "command-after-a-hang-up": on(1, POLL, 0) + on(1, TURN) + on(1, HANG_UP) + on(1, SWITCH, 0x25) + on(1, READ)
     + on(1, TURN) * 2 + on(1, REOPEN) + on(1, SWITCH, 0x25),
     "poll-after-a-hang-up": on(0, HANG_UP) + on(0, POLL, 0) + on(0, REOPEN) * 2,
+    # A reply the far side sends before the port is open on it is lost with that far side.
+    "reply-before-the-port-opens": on(0, HANG_UP) + on(0, REOPEN) + on(0, POLL, 1) + on(0, REPLY, 0x40)
+    + on(0, REOPEN) + on(0, POLL, 1) + on(0, REPLY, short_reply_of(1)) + on(0, TURN) + on(0, SWITCH, 0x25),
     "both-ports": on(0, POLL, 1) + on(1, POLL, 2) + on(0, SWITCH, 0x05) + on(1, VALUE, 0x09, 0x80)
     + on(0, REPLY, short_reply_of(1)) + on(1, REPLY, 2 << 1) + on(0, TURN) + on(0, READ) + on(1, READ),
 }
