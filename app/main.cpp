@@ -11,10 +11,6 @@
 #include <QTextCodec>
 #include <QTimer>
 
-namespace {
-constexpr int FirstPaintDelayMs = 1000;
-} // namespace
-
 int main(int argc, char **argv)
 {
     // Captions built at run time are UTF-8; the codec must be in place before anything converts text.
@@ -40,7 +36,5 @@ int main(int argc, char **argv)
         Devices::createScreens();
         notifier.notifyReadyWhenRunning();
     });
-    // Well after the start picture is drawn, and long before a person can have reached a room.
-    QTimer::singleShot(FirstPaintDelayMs, &notifier, &Devices::paintScreensOffScreen);
     return app.exec();
 }

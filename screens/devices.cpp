@@ -13,7 +13,6 @@
 #include "screens/shared/backgroundstrips.h"
 #include "screens/shared/clockcaption.h"
 #include "screens/shared/commandnotice.h"
-#include "screens/shared/firstpaint.h"
 #include "screens/shared/screeninstance.h"
 #include "screens/shared/screenstack.h"
 #include "screens/shared/stylesheet.h"
@@ -143,13 +142,6 @@ void Devices::initItems()
 void Devices::createScreens()
 {
     getInstance(-1, -1, false);
-}
-
-void Devices::paintScreensOffScreen()
-{
-    paintOffScreen(getInstance(-1, -1, false));
-    for (QWidget *screen : applianceScreens())
-        paintOffScreen(screen);
 }
 
 // In this order, hidden; each writes its "new" line.

@@ -49,9 +49,6 @@ public:
     // The dashboard, hidden and showing no controller, and the five appliance screens, hidden: made
     // when the bus first has something to tell the dashboard, or a tile is touched.
     static void createScreens();
-    // Paints the dashboard and the appliance screens once off screen, so that their first opening
-    // waits for nothing but their paint.
-    static void paintScreensOffScreen();
     // Shows the dashboard of a controller whose tile was touched.
     static void openController(int index, int tongdao);
 

@@ -48,7 +48,6 @@ private slots:
     void latestColourWinsWhileCovered();
     void clockTickRepaintsOnlyItsRectangle();
     void backgroundUnderClockAndIconsIsTheStylesOwn();
-    void offScreenPaintShowsNothing();
 
 private:
     QLabel *tileLabel(int channel, int index, bool state) const;
@@ -374,20 +373,3 @@ void TestQuietPaths::backgroundUnderClockAndIconsIsTheStylesOwn()
 
 QTEST_MAIN(TestQuietPaths)
 #include "tst_quietpaths.moc"
-
-// The screens are painted once at start-up, off screen: all of each, and nothing shown or hidden.
-void TestQuietPaths::offScreenPaintShowsNothing()
-{
-    auto *background = dashboard->findChild<QFrame *>(QStringLiteral("frame"));
-    QWidget *aircond = Aircond::getInstance();
-    PaintRecorder recorder({background, aircond});
-
-    Devices::paintScreensOffScreen();
-
-    QCOMPARE(recorder.painted.value(background), QRegion(background->rect()));
-    QCOMPARE(recorder.painted.value(aircond), QRegion(aircond->rect()));
-    QCOMPARE(dashboard->size(), QSize(1920, 1080));
-    QVERIFY(busControl->isVisible());
-    QVERIFY(dashboard->isHidden());
-    QVERIFY(aircond->isHidden());
-}
