@@ -1,13 +1,15 @@
 #pragma once
 
+#include "screens/shared/showpaint.h"
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <QtGlobal>
 
 class QWidget;
 
-// Every screen exists at most once per process and is created on first use. The fast path reads
-// the pointer without the lock; the lock only serialises the creation itself.
+// Every screen exists at most once per process and is created on first use, and paints once per
+// show. The fast path reads the pointer without the lock; the lock only serialises the creation.
 template <typename Screen, typename Create>
 Screen *screenInstance(Screen *&instance, QMutex &mutex, const char *className, Create create)
 {
@@ -17,6 +19,7 @@ Screen *screenInstance(Screen *&instance, QMutex &mutex, const char *className, 
     if (!instance) {
         qDebug("new %s", className);
         instance = create();
+        paintOncePerShow(instance);
     }
     return instance;
 }
