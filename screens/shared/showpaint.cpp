@@ -29,9 +29,12 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        // The widget's show comes before its window's, so the window is there to follow.
+        // The widget's show comes before its window's, so the window is there to follow; a screen
+        // whose flags changed has a new one, and installing twice on the same one is harmless.
         if (watched == screen && event->type() == QEvent::Show) {
-            followWindow();
+            window = screen->windowHandle();
+            if (window)
+                window->installEventFilter(this);
             showing = true;
         } else if (watched == window && event->type() == QEvent::Expose && showing && window->isExposed()) {
             showing = false;
@@ -42,19 +45,6 @@ protected:
     }
 
 private:
-    // A screen whose flags change gets a new window.
-    void followWindow()
-    {
-        QWindow *current = screen->windowHandle();
-        if (current == window)
-            return;
-        if (window)
-            window->removeEventFilter(this);
-        window = current;
-        if (window)
-            window->installEventFilter(this);
-    }
-
     // A child that is a window of its own keeps its request: this expose does not paint it.
     void dropRepaintsOfShownChildren()
     {
