@@ -10,7 +10,7 @@
 #include "screens/buscontrol.h"
 #include "screens/shared/alarmboard.h"
 #include "screens/shared/animationsigner.h"
-#include "screens/shared/backgroundstrips.h"
+#include "screens/shared/backgroundcopy.h"
 #include "screens/shared/clockcaption.h"
 #include "screens/shared/commandnotice.h"
 #include "screens/shared/screeninstance.h"
@@ -50,16 +50,6 @@ void reloadIfShown(Screen *screen, const QWidget *except)
         screen->updateItems();
 }
 
-// The clock repaints every second and the alarm icons twice a second; anything else over the
-// background changes only when a person or a controller does something.
-void keepBusyBackgroundCopies(Ui::Devices *ui)
-{
-    QRect iconRow;
-    for (const QLabel *icon : {ui->label_jg0, ui->label_jg1, ui->label_jg2, ui->label_jg3, ui->label_jg4})
-        iconRow |= icon->geometry();
-    new BackgroundStrips(ui->frame, {ui->label_datetime->geometry(), iconRow});
-}
-
 std::array<QWidget *, 5> applianceScreens()
 {
     return {Aircond::getInstance(), Curtain::getInstance(), Light1::getInstance(), Tv::getInstance(),
@@ -85,7 +75,9 @@ Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
     ui->setupUi(this);
     setFramelessFlags(this);
     joinScreenStack(this);
-    keepBusyBackgroundCopies(ui);
+    // Opened again and again, and its clock and icons repaint many times a minute: the stretched
+    // background comes from a copy rather than a rescale each time.
+    new BackgroundCopy(ui->frame);
     initItems();
     ui->alarmBoard->setHeading(QStringLiteral("其他房间警报："));
     ui->alarmBoard->setShownLines(ShownOtherAlarmLines);

@@ -350,7 +350,7 @@ void TestQuietPaths::clockTickRepaintsOnlyItsRectangle()
     QVERIFY(!recorder.painted.contains(dashboard));
 }
 
-// The strips the clock and the icons repaint on come from copies; they must be what the style paints.
+// The background the clock and the icons repaint on comes from a copy; it must be what the style paints.
 void TestQuietPaths::backgroundUnderClockAndIconsIsTheStylesOwn()
 {
     selectShownRoom();

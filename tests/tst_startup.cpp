@@ -8,6 +8,7 @@
 #include "modalboxes.h"
 #include "paneltest.h"
 
+#include <QBackingStore>
 #include <QPushButton>
 #include <QtTest>
 
@@ -223,6 +224,10 @@ void TestStartup::homeSecondButtonOpensBusControlOverHome()
     // Covered screens are hidden, and come back in their order: each return shows the one beneath.
     QVERIFY(!home->isVisible());
     QVERIFY(!window->isVisible());
+    // A screen two returns away gives its picture back meanwhile and is drawn whole when it comes
+    // back; the one a return shows keeps it.
+    QVERIFY(window->backingStore()->size().width() < window->width());
+    QCOMPARE(home->backingStore()->size(), home->size());
     QTest::mouseClick(busControl->findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
     QVERIFY(!busControl->isVisible());
     QVERIFY(home->isVisible());
@@ -230,6 +235,7 @@ void TestStartup::homeSecondButtonOpensBusControlOverHome()
     QTest::mouseClick(home->findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
     QVERIFY(!home->isVisible());
     QVERIFY(window->isVisible());
+    QTRY_COMPARE(window->backingStore()->size(), window->size());
 }
 
 // The service manager's watchdog must catch a poll cycle that stopped while the event loop still

@@ -1,5 +1,6 @@
 #include "screens/shared/screenstack.h"
 
+#include <QBackingStore>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
@@ -7,6 +8,17 @@
 #include <QWidget>
 
 namespace {
+// A covered screen is repainted whole when it comes back (its hide invalidated it), so the picture
+// its window holds is of no use meanwhile: 8 MiB for a full screen. Qt grows the store back to the
+// window's size, and repaints all of it, at the window's next paint. Growing it costs a fresh
+// allocation, so only screens two or more returns away give theirs back; the one a return shows
+// keeps its own.
+void giveBackPicture(QWidget *screen)
+{
+    if (QBackingStore *store = screen->backingStore())
+        store->resize(QSize(1, 1));
+}
+
 class ScreenStack : public QObject
 {
 public:
@@ -52,8 +64,11 @@ private:
         screens.removeAll(top);
         screens.removeAll(nullptr);
         arrange([this] {
-            for (QWidget *screen : qAsConst(screens))
+            for (QWidget *screen : qAsConst(screens)) {
                 screen->hide();
+                if (screen != screens.constLast())
+                    giveBackPicture(screen);
+            }
         });
         screens.append(top);
     }
