@@ -64,3 +64,25 @@ cpu_percent_over() { # pid seconds
 }
 
 click() { xdotool mousemove "$1" "$2" click 1; }
+
+# The touch figures of bench/fb-run.sh and bench/vm-run.sh as a Markdown table, from lines
+# "<who>.<move> <run> <ms>" of panel and job floor: each of the panel's moves against the job floor's
+# switch the same way, forward or back.
+touch_table() { # figures-file panel-moves...
+    local figures=$1 move way m j
+    shift
+    touch_figures_of() { awk -v who="$1" '$1 == who { print $3 }' "$figures"; }
+    echo "| move | panel | job floor, same way | panel/job floor | panel min-max |"
+    echo "|---|---|---|---|---|"
+    for move in "$@"; do
+        way=forward
+        [ "${move#back}" = "$move" ] || way=back
+        m=$(touch_figures_of "panel.$move" | median)
+        j=$(touch_figures_of "jobfloor.$way" | median)
+        echo "| $move | $m | $j ($way) | $(awk -v p="$m" -v f="$j" 'BEGIN { if (f > 0) printf "%.2f", p / f; else print "n/a" }')" \
+            "| $(touch_figures_of "panel.$move" | sort -g | head -1)-$(touch_figures_of "panel.$move" | sort -g | tail -1) |"
+    done
+    echo
+    echo "Job floor (ms), to the dashboard's picture: $(touch_figures_of jobfloor.forward | tr '\n' ' ' | sed 's/ $//');"
+    echo "back to the bus control's: $(touch_figures_of jobfloor.back | tr '\n' ' ' | sed 's/ $//')"
+}

@@ -219,16 +219,4 @@ echo
 echo "Touch to the next screen fully drawn (ms; $touches touches a run, $runs runs, medians; a viewer"
 echo "watching), against the job floor switching between two full-screen pictures:"
 echo
-echo "| move | panel | job floor, same way | panel/job floor | panel min-max |"
-echo "|---|---|---|---|---|"
-for move in "${panel_moves[@]}"; do
-    way=forward
-    [ "${move#back}" = "$move" ] || way=back
-    m=$(column "panel.$move" 3 | median)
-    j=$(column "jobfloor.$way" 3 | median)
-    range="$(column "panel.$move" 3 | sort -g | head -1)-$(column "panel.$move" 3 | sort -g | tail -1)"
-    echo "| $move | $m | $j ($way) | $(ratio "$m" "$j") | $range |"
-done
-echo
-echo "Job floor (ms), to the dashboard's picture: $(column jobfloor.forward 3 | tr '\n' ' ' | sed 's/ $//');"
-echo "back to the bus control's: $(column jobfloor.back 3 | tr '\n' ' ' | sed 's/ $//')"
+touch_table "$work/figures" "${panel_moves[@]}"
