@@ -76,8 +76,12 @@ Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
     setFramelessFlags(this);
     joinScreenStack(this);
     // Opened again and again, and its clock and icons repaint many times a minute: the stretched
-    // background comes from a copy rather than a rescale each time.
-    new BackgroundCopy(ui->frame);
+    // background, the translucent panels and the appliances' pictures come from a copy rather than
+    // a rescale and a blend each time.
+    new BackgroundCopy(ui->frame,
+                       {ui->frame_top, ui->frame_air, ui->frame_tv, ui->frame_light, ui->frame_curtain, ui->frame_wind,
+                        ui->label_air_img, ui->label_air_mode, ui->label_tv_img, ui->label_tv_bright_icon,
+                        ui->label_tv_vol_icon, ui->label_light_img, ui->label_curtain_img, ui->label_wind_img});
     initItems();
     ui->alarmBoard->setHeading(QStringLiteral("其他房间警报："));
     ui->alarmBoard->setShownLines(ShownOtherAlarmLines);

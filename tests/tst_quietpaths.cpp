@@ -47,7 +47,7 @@ private slots:
     void coveredTilesTakeCaptionsAtOnceAndColoursWhenUncovered();
     void latestColourWinsWhileCovered();
     void clockTickRepaintsOnlyItsRectangle();
-    void backgroundUnderClockAndIconsIsTheStylesOwn();
+    void backgroundFromTheCopyIsTheStylesOwn();
 
 private:
     QLabel *tileLabel(int channel, int index, bool state) const;
@@ -350,8 +350,29 @@ void TestQuietPaths::clockTickRepaintsOnlyItsRectangle()
     QVERIFY(!recorder.painted.contains(dashboard));
 }
 
-// The background the clock and the icons repaint on comes from a copy; it must be what the style paints.
-void TestQuietPaths::backgroundUnderClockAndIconsIsTheStylesOwn()
+// The dashboard's background with a panel on it, and a picture on the panel if one is given, each
+// painted by Qt its own way.
+static QImage paintedByQt(const QFrame *background, const QList<const QWidget *> &panelAndPicture)
+{
+    QFrame reference;
+    reference.setObjectName(background->objectName());
+    reference.setStyleSheet(background->styleSheet());
+    reference.resize(background->size());
+    QWidget *parent = &reference;
+    for (const QWidget *original : panelAndPicture) {
+        QWidget *likeIt = qobject_cast<const QLabel *>(original) ? new QLabel(parent) : new QFrame(parent);
+        likeIt->setObjectName(original->objectName());
+        likeIt->setStyleSheet(original->styleSheet());
+        likeIt->setGeometry(original->geometry());
+        parent = likeIt;
+    }
+    return reference.grab().toImage();
+}
+
+// The background the clock and the icons repaint on comes from a copy; it must be what the style
+// paints. So must the panels' translucent rounded corners and the appliances' pictures, which the
+// copy holds too.
+void TestQuietPaths::backgroundFromTheCopyIsTheStylesOwn()
 {
     selectShownRoom();
     QVERIFY(QTest::qWaitForWindowExposed(dashboard));
@@ -369,6 +390,22 @@ void TestQuietPaths::backgroundUnderClockAndIconsIsTheStylesOwn()
     }
     QCOMPARE(shown.copy(clockStrip), drawn.copy(clockStrip));
     QCOMPARE(shown.copy(alarmIconRow(dashboard)), drawn.copy(alarmIconRow(dashboard)));
+
+    const std::pair<const char *, const char *> panelsAndPictures[] = {{"frame_top", nullptr},
+                                                                       {"frame_wind", nullptr},
+                                                                       {"frame_air", "label_air_img"},
+                                                                       {"frame_tv", "label_tv_vol_icon"}};
+    for (const auto &[panelName, pictureName] : panelsAndPictures) {
+        const auto *panel = background->findChild<QFrame *>(QLatin1String(panelName));
+        const auto *picture = pictureName ? panel->findChild<QLabel *>(QLatin1String(pictureName)) : nullptr;
+        const QImage expected = paintedByQt(
+            background, picture ? QList<const QWidget *>{panel, picture} : QList<const QWidget *>{panel});
+        // A rounded corner, where nothing lies on the panel; or the whole picture.
+        const QRect compared = picture ? QRect(picture->mapTo(background, QPoint(0, 0)), picture->size())
+                                       : QRect(panel->geometry().topLeft(), QSize(30, 30));
+        QCOMPARE(shown.copy(compared), expected.copy(compared));
+        QVERIFY(shown.copy(compared) != drawn.copy(compared));
+    }
 }
 
 QTEST_MAIN(TestQuietPaths)

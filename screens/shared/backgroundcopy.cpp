@@ -3,19 +3,26 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRect>
 #include <QRegion>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTimer>
 #include <QWidget>
 
-BackgroundCopy::BackgroundCopy(QWidget *painted)
+BackgroundCopy::BackgroundCopy(QWidget *painted, const QList<QWidget *> &panelsOnIt)
     : QObject(painted)
     , widget(painted)
+    , panels(panelsOnIt)
 {
     // Qt then leaves the whole background to the paint event, which is where the copy goes.
     widget->setAttribute(Qt::WA_OpaquePaintEvent);
     widget->installEventFilter(this);
+    for (QWidget *panel : panels) {
+        // Not opaque: the widget still paints beneath, with the panel's background in the copy.
+        panel->setAttribute(Qt::WA_NoSystemBackground);
+        panel->installEventFilter(this);
+    }
     // Taken as soon as the event loop is idle rather than at the first opening, where a person
     // waits for it. Polished first, as showing would, so that the copy is not thrown away then.
     QTimer::singleShot(0, this, [this] {
@@ -29,9 +36,17 @@ bool BackgroundCopy::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::Paint:
-        paint(static_cast<QPaintEvent *>(event)->region());
+        if (watched == widget)
+            paint(static_cast<QPaintEvent *>(event)->region());
         break;
     case QEvent::Resize:
+    case QEvent::Move:
+    case QEvent::ShowToParent:
+    case QEvent::HideToParent:
+        // The first show delivers these with the geometry the widgets already have.
+        if (!copyFits())
+            copy = QPixmap();
+        break;
     case QEvent::StyleChange:
     case QEvent::PaletteChange:
         copy = QPixmap();
@@ -42,15 +57,46 @@ bool BackgroundCopy::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
+// Where a panel shows on the widget; nowhere while it is hidden.
+QRect BackgroundCopy::placeOf(const QWidget *panel) const
+{
+    if (!panel->isVisibleTo(widget))
+        return QRect();
+    return QRect(panel->mapTo(widget, QPoint(0, 0)), panel->size());
+}
+
+bool BackgroundCopy::copyFits() const
+{
+    if (copy.size() != widget->size())
+        return false;
+    for (int i = 0; i < panels.size(); ++i) {
+        if (placeOf(panels.at(i)) != panelPlaces.at(i))
+            return false;
+    }
+    return true;
+}
+
 // What Qt itself does for a styled background, over the whole widget at once: the gradient and the
-// rescaled image round the same way as in a paint of the widget.
+// rescaled image round the same way as in a paint of the widget, and each panel's as in a paint of
+// that child.
 void BackgroundCopy::takeCopy()
 {
+    panelPlaces.clear();
     copy = QPixmap(widget->size());
     QPainter painter(&copy);
     QStyleOption option;
     option.initFrom(widget);
     widget->style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, widget);
+    for (QWidget *panel : panels) {
+        panelPlaces.append(placeOf(panel));
+        if (panelPlaces.constLast().isNull())
+            continue;
+        painter.save();
+        painter.translate(panelPlaces.constLast().topLeft());
+        option.initFrom(panel);
+        panel->style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, panel);
+        painter.restore();
+    }
 }
 
 void BackgroundCopy::paint(const QRegion &region)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPixmap>
 
+class QRect;
 class QRegion;
 class QWidget;
 
@@ -10,6 +12,11 @@ class QWidget;
 // screen is otherwise rescaled on every repaint: at every opening of the screen, and under its clock
 // and blinking icons many times a minute. The copy comes from one paint of the whole background by
 // the same style, so it holds the same pixels; it is taken again when the size or the style changes.
+//
+// Panels are children whose style-sheet backgrounds never change either: translucent rounded boxes,
+// blended anew at every paint, and pictures stretched to their size, rescaled at every paint. The
+// copy holds them, drawn as Qt draws a child's background, and they no longer draw it themselves;
+// whatever else they paint still paints. They come parents first.
 class BackgroundCopy : public QObject
 {
     Q_OBJECT
@@ -17,15 +24,19 @@ class BackgroundCopy : public QObject
 
 public:
     // The widget becomes the parent and paints nothing of its own background any more.
-    explicit BackgroundCopy(QWidget *painted);
+    explicit BackgroundCopy(QWidget *painted, const QList<QWidget *> &panels = {});
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QRect placeOf(const QWidget *panel) const;
+    bool copyFits() const;
     void takeCopy();
     void paint(const QRegion &region);
 
     QWidget *widget = nullptr;
+    QList<QWidget *> panels;
+    QList<QRect> panelPlaces; // where the copy holds each panel
     QPixmap copy;
 };
