@@ -16,9 +16,7 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QPainter>
 #include <QSerialPort>
-#include <QStyleOption>
 #include "replies.h"
 
 #include <QtTest>
@@ -350,8 +348,8 @@ void TestQuietPaths::clockTickRepaintsOnlyItsRectangle()
     QVERIFY(!recorder.painted.contains(dashboard));
 }
 
-// The dashboard's background with a panel on it, and a picture on the panel if one is given, each
-// painted by Qt its own way.
+// The dashboard's background alone, or with a panel on it and a picture on the panel if one is
+// given, each painted by Qt its own way.
 static QImage paintedByQt(const QFrame *background, const QList<const QWidget *> &panelAndPicture)
 {
     QFrame reference;
@@ -380,14 +378,7 @@ void TestQuietPaths::backgroundFromTheCopyIsTheStylesOwn()
     const QRect clockStrip = emptiedClock()->geometry();
     const QImage shown = background->grab().toImage();
 
-    QImage drawn(background->size(), shown.format());
-    drawn.fill(Qt::transparent);
-    {
-        QPainter painter(&drawn);
-        QStyleOption option;
-        option.initFrom(background);
-        background->style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, background);
-    }
+    const QImage drawn = paintedByQt(background, {});
     QCOMPARE(shown.copy(clockStrip), drawn.copy(clockStrip));
     QCOMPARE(shown.copy(alarmIconRow(dashboard)), drawn.copy(alarmIconRow(dashboard)));
 
