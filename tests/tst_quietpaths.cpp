@@ -397,6 +397,13 @@ void TestQuietPaths::backgroundFromTheCopyIsTheStylesOwn()
         QCOMPARE(shown.copy(compared), expected.copy(compared));
         QVERIFY(shown.copy(compared) != drawn.copy(compared));
     }
+
+    // A lit alarm icon is its picture alone, drawn without a paint event of its own.
+    auto *icon = background->findChild<QLabel *>(QStringLiteral("label_jg0"));
+    setPictureLit(icon, true);
+    const QImage lit = background->grab(icon->geometry()).toImage();
+    QCOMPARE(lit, paintedByQt(background, {icon}).copy(icon->geometry()));
+    QVERIFY(lit != drawn.copy(icon->geometry()));
 }
 
 QTEST_MAIN(TestQuietPaths)

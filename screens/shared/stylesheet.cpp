@@ -47,7 +47,9 @@ protected:
     {
         if (event->type() == QEvent::StyleChange)
             apply(static_cast<QWidget *>(watched));
-        return false;
+        // The picture is drawn before the paint event and is all the widget shows: its own paint
+        // would only set up a painter for an empty frame, at every blink.
+        return event->type() == QEvent::Paint;
     }
 
 private:

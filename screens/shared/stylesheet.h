@@ -17,6 +17,7 @@ void followFillThreshold(QWidget *slider, int &filled, int value, int threshold,
 // A picture its style sheet draws (a border-image) blinks by painting: drawn or not, and only the
 // widget's own rectangle repaints. Hiding and showing it instead costs a round trip to the display
 // server each time, as Qt asks where the pointer is for the enter and leave events of a widget that
-// appears. The widget stays visible throughout and takes no input of its own.
+// appears. The widget stays visible throughout and takes no input of its own. The picture is all it
+// shows: it paints no text or frame of its own.
 void setPictureLit(QWidget *widget, bool lit);
 bool isPictureLit(const QWidget *widget);
