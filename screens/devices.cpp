@@ -81,7 +81,8 @@ Devices::Devices(int shownIndex, int shownTongdao, QWidget *parent)
     new BackgroundCopy(ui->frame,
                        {ui->frame_top, ui->frame_air, ui->frame_tv, ui->frame_light, ui->frame_curtain, ui->frame_wind,
                         ui->label_air_img, ui->label_air_mode, ui->label_tv_img, ui->label_tv_bright_icon,
-                        ui->label_tv_vol_icon, ui->label_light_img, ui->label_curtain_img, ui->label_wind_img});
+                        ui->label_tv_vol_icon, ui->label_light_img, ui->label_curtain_img, ui->label_wind_img},
+                       {ui->label_datetime, ui->label_jg0, ui->label_jg1, ui->label_jg2, ui->label_jg3, ui->label_jg4});
     initItems();
     ui->alarmBoard->setHeading(QStringLiteral("其他房间警报："));
     ui->alarmBoard->setShownLines(ShownOtherAlarmLines);

@@ -367,8 +367,8 @@ static QImage paintedByQt(const QFrame *background, const QList<const QWidget *>
     return reference.grab().toImage();
 }
 
-// The background the clock and the icons repaint on comes from a copy; it must be what the style
-// paints. So must the panels' translucent rounded corners and the appliances' pictures, which the
+// The background the clock and the icons repaint on comes from a copy, and from small copies cut
+// from it under each of them; it must be what the style paints. So must the panels' translucent rounded corners and the appliances' pictures, which the
 // copy holds too.
 void TestQuietPaths::backgroundFromTheCopyIsTheStylesOwn()
 {
@@ -379,7 +379,8 @@ void TestQuietPaths::backgroundFromTheCopyIsTheStylesOwn()
     const QImage shown = background->grab().toImage();
 
     const QImage drawn = paintedByQt(background, {});
-    QCOMPARE(shown.copy(clockStrip), drawn.copy(clockStrip));
+    // The clock alone repaints from the small copy under it.
+    QCOMPARE(background->grab(clockStrip).toImage(), drawn.copy(clockStrip));
     QCOMPARE(shown.copy(alarmIconRow(dashboard)), drawn.copy(alarmIconRow(dashboard)));
 
     const std::pair<const char *, const char *> panelsAndPictures[] = {{"frame_top", nullptr},

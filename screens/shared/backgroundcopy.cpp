@@ -1,5 +1,7 @@
 #include "screens/shared/backgroundcopy.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -10,10 +12,12 @@
 #include <QTimer>
 #include <QWidget>
 
-BackgroundCopy::BackgroundCopy(QWidget *painted, const QList<QWidget *> &panelsOnIt)
+BackgroundCopy::BackgroundCopy(QWidget *painted, const QList<QWidget *> &panelsOnIt,
+                               const QList<QWidget *> &placesRepainted)
     : QObject(painted)
     , widget(painted)
     , panels(panelsOnIt)
+    , repaintedPlaces(placesRepainted)
 {
     // Qt then leaves the whole background to the paint event, which is where the copy goes.
     widget->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -97,6 +101,19 @@ void BackgroundCopy::takeCopy()
         panel->style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, panel);
         painter.restore();
     }
+    painter.end();
+    cutStrips();
+}
+
+// Cut where the places are now; a place that moves later is painted from the whole copy.
+void BackgroundCopy::cutStrips()
+{
+    strips.clear();
+    for (const QWidget *place : repaintedPlaces) {
+        const QRect rect = QRect(place->mapTo(widget, QPoint(0, 0)), place->size()) & copy.rect();
+        if (!rect.isEmpty())
+            strips.append({rect, copy.copy(rect)});
+    }
 }
 
 void BackgroundCopy::paint(const QRegion &region)
@@ -104,6 +121,12 @@ void BackgroundCopy::paint(const QRegion &region)
     if (copy.isNull())
         takeCopy();
     QPainter painter(widget);
-    for (const QRect &rect : region)
-        painter.drawPixmap(rect.topLeft(), copy, rect);
+    for (const QRect &rect : region) {
+        const auto strip = std::find_if(strips.cbegin(), strips.cend(),
+                                        [&rect](const Strip &cut) { return cut.place.contains(rect); });
+        if (strip == strips.cend())
+            painter.drawPixmap(rect.topLeft(), copy, rect);
+        else
+            painter.drawPixmap(rect.topLeft(), strip->pixels, rect.translated(-strip->place.topLeft()));
+    }
 }

@@ -17,6 +17,11 @@ class QWidget;
 // blended anew at every paint, and pictures stretched to their size, rescaled at every paint. The
 // copy holds them, drawn as Qt draws a child's background, and they no longer draw it themselves;
 // whatever else they paint still paints. They come parents first.
+//
+// Repainted places are children that repaint many times a minute (a clock, blinking icons). The
+// pixels beneath each are also kept in a small copy of their own: in the whole copy every row of a
+// small rectangle lies on a memory page of its own, and a paint that reads from it walks as many
+// pages as the rectangle has rows.
 class BackgroundCopy : public QObject
 {
     Q_OBJECT
@@ -24,7 +29,8 @@ class BackgroundCopy : public QObject
 
 public:
     // The widget becomes the parent and paints nothing of its own background any more.
-    explicit BackgroundCopy(QWidget *painted, const QList<QWidget *> &panels = {});
+    explicit BackgroundCopy(QWidget *painted, const QList<QWidget *> &panels = {},
+                            const QList<QWidget *> &repaintedPlaces = {});
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -33,10 +39,19 @@ private:
     QRect placeOf(const QWidget *panel) const;
     bool copyFits() const;
     void takeCopy();
+    void cutStrips();
     void paint(const QRegion &region);
+
+    struct Strip
+    {
+        QRect place;
+        QPixmap pixels;
+    };
 
     QWidget *widget = nullptr;
     QList<QWidget *> panels;
+    QList<QWidget *> repaintedPlaces;
     QList<QRect> panelPlaces; // where the copy holds each panel
     QPixmap copy;
+    QList<Strip> strips; // cut from the copy, under each repainted place
 };
