@@ -7,7 +7,7 @@
 #   bench/fb-run.sh [--runs N] [--cpu-seconds S] [--touches N] [--build DIR] [--perf DIR]
 #
 # BENCH_PANEL names another panel (a trial build of bench/trials, to compare). With --perf, each
-# panel run also records its call graphs with perf(1) into DIR for as long again, after the
+# panel and job floor run also records its call graphs with perf(1) into DIR for as long again, after the
 # measurement; bench/perf_share.py shows where the time went. Prints the CPU of every run, the main
 # thread's wake-ups a second, and the medians, of the panel, the job floor (bench/jobfloor: the
 # panel's own work and nothing more, on the same simulated controllers) and the bare floor.
@@ -89,9 +89,9 @@ measure() { # name pid
     sleep "$cpu_seconds"
     after=$(schedstat "$2")
     # Afterwards: sampling costs the program time of its own.
-    if [ -n "$perf_dir" ] && [ "$1" = panel ]; then
+    if [ -n "$perf_dir" ] && [ "$1" != floor ]; then
         perf record -q -F 10000 -e cpu-clock --call-graph dwarf,16384 -p "$2" \
-            -o "$perf_dir/panel-$run.data" -- sleep "$cpu_seconds" 2>/dev/null
+            -o "$perf_dir/$1-$run.data" -- sleep "$cpu_seconds" 2>/dev/null
     fi
     read -r cpu wakeups < <(awk -v b="$before" -v a="$after" -v s="$cpu_seconds" 'BEGIN {
         split(b, x, " "); split(a, y, " "); printf "%.4f %.1f\n", (y[1] - x[1]) / (s * 1e7), (y[2] - x[2]) / s }')
@@ -127,7 +127,7 @@ run_panel() {
 
 run_jobfloor() {
     use_vnc_platform
-    timeout $((cpu_seconds + 90)) "$root/tools/nsrun.sh" --sim "$build/tools/simulator/controller-sim" \
+    timeout $((2 * cpu_seconds + 90)) "$root/tools/nsrun.sh" --sim "$build/tools/simulator/controller-sim" \
         --scenario "$here/sixteen.scn" -- "$jobfloor" 2>/dev/null &
     started=$!
     wait_for 30 listening || { say "job floor run $run: no screen"; return 1; }
