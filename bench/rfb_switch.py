@@ -47,6 +47,9 @@ class Viewer:
         data = bytearray()
         while len(data) < size:
             chunk = self.connection.recv(size - len(data))
+            # Acknowledged at once: the vnc server sends small writes with Nagle's algorithm, so an
+            # update may wait for the ack of the one before, which Linux would delay by up to 40 ms.
+            self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
             if not chunk:
                 raise SystemExit("rfb_switch: the server closed the connection")
             data += chunk
