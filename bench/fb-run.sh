@@ -7,10 +7,10 @@
 #   bench/fb-run.sh [--runs N] [--cpu-seconds S] [--touches N] [--build DIR] [--perf DIR]
 #
 # BENCH_PANEL names another panel (a trial build of bench/trials, to compare). With --perf, each
-# panel and job floor run also records its call graphs with perf(1) into DIR for as long again, after the
-# measurement; bench/perf_share.py shows where the time went. Prints the CPU of every run, the main
-# thread's wake-ups a second, and the medians, of the panel, the job floor (bench/jobfloor: the
-# panel's own work and nothing more, on the same simulated controllers) and the bare floor.
+# panel and job floor run also records its call graphs with perf(1) into DIR for as long again,
+# after the measurement; bench/perf_share.py shows where the time went. Prints the CPU of every run,
+# the main thread's wake-ups a second, and the medians, of the panel, the job floor (bench/jobfloor:
+# the panel's own work and nothing more, on the same simulated controllers) and the bare floor.
 # Then, --touches times a run (0: not at all), touch to the next screen fully drawn, watched as a
 # viewer watches (bench/rfb_switch.py): bus tile to dashboard, dashboard tile to the air conditioner's
 # screen and both returns, against the job floor switching between two full-screen pictures.
