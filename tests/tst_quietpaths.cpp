@@ -368,8 +368,8 @@ static QImage paintedByQt(const QFrame *background, const QList<const QWidget *>
 }
 
 // The background the clock and the icons repaint on comes from a copy, and from small copies cut
-// from it under each of them; it must be what the style paints. So must the panels' translucent rounded corners and the appliances' pictures, which the
-// copy holds too.
+// from it under each of them; it must be what the style paints. So must the panels' translucent
+// rounded corners and the appliances' pictures, which the copy holds too.
 void TestQuietPaths::backgroundFromTheCopyIsTheStylesOwn()
 {
     selectShownRoom();
