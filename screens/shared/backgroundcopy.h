@@ -3,8 +3,8 @@
 #include <QList>
 #include <QObject>
 #include <QPixmap>
+#include <QRect>
 
-class QRect;
 class QRegion;
 class QWidget;
 
