@@ -61,12 +61,12 @@ bool BackgroundCopy::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-// Where a panel shows on the widget; nowhere while it is hidden.
-QRect BackgroundCopy::placeOf(const QWidget *panel) const
+// Where a child shows on the widget; nowhere while it is hidden.
+QRect BackgroundCopy::placeOf(const QWidget *child) const
 {
-    if (!panel->isVisibleTo(widget))
+    if (!child->isVisibleTo(widget))
         return QRect();
-    return QRect(panel->mapTo(widget, QPoint(0, 0)), panel->size());
+    return QRect(child->mapTo(widget, QPoint(0, 0)), child->size());
 }
 
 bool BackgroundCopy::copyFits() const
@@ -105,12 +105,12 @@ void BackgroundCopy::takeCopy()
     cutStrips();
 }
 
-// Cut where the places are now; a place that moves later is painted from the whole copy.
+// Cut where the places are now; a place that moves or shows later is painted from the whole copy.
 void BackgroundCopy::cutStrips()
 {
     strips.clear();
     for (const QWidget *place : repaintedPlaces) {
-        const QRect rect = QRect(place->mapTo(widget, QPoint(0, 0)), place->size()) & copy.rect();
+        const QRect rect = placeOf(place) & copy.rect();
         if (!rect.isEmpty())
             strips.append({rect, copy.copy(rect)});
     }

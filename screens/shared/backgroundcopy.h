@@ -36,7 +36,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QRect placeOf(const QWidget *panel) const;
+    QRect placeOf(const QWidget *child) const;
     bool copyFits() const;
     void takeCopy();
     void cutStrips();
